@@ -1,0 +1,231 @@
+// trakvol: read-only access to Commodore 1541 disk images (D64) held in memory.
+//
+// An image is the sector data of 35 to 42 tracks (256 bytes a sector, track 1
+// sector 0 first), optionally followed by one error code byte per sector. It is
+// recognised by its length alone. Every function works on the caller's image
+// buffer in place and never writes to it; pointers handed out (directory
+// entries, sectors) point into that buffer and stay valid while it lives.
+//
+// Results are booleans (true on success) and values travel through
+// out-parameters. The library prints nothing but its reports.
+#ifndef TRAKVOL_H
+#define TRAKVOL_H
+
+#ifndef __cplusplus
+#include <stdbool.h>
+#endif
+#include <stdint.h>
+#include <stdio.h>
+
+#define TRAKVOL_VERSION_MAJOR 2
+#define TRAKVOL_VERSION_MINOR 0
+#define TRAKVOL_VERSION_PATCH 0
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// ---------------------------------------------------------------------------
+// Types
+// ---------------------------------------------------------------------------
+
+// Handle over one image in memory. Immutable after d64_init_disk().
+// sector_data_size + error_info_size is the length of the image buffer.
+typedef struct d64_disk {
+    const uint8_t* image;      // caller's image buffer, borrowed, only read
+    int32_t track_count;       // 35 to 42
+    uint64_t sector_data_size; // 256 * sector count
+    uint64_t error_info_size;  // 0, or one byte per sector
+} d64_disk;
+
+// Position of a directory walk; owned by the caller, set by
+// d64_first_dir_entry() and advanced by d64_next_dir_entry(). Do not alter it.
+typedef struct d64_dir_cursor {
+    uint8_t track;       // current directory sector (always on track 18)
+    uint8_t sector;
+    uint8_t entry_index; // 0 to 7 within that sector
+} d64_dir_cursor;
+
+// One 32-byte directory slot, as it lies in the image.
+typedef struct d64_dir_entry {
+    uint8_t link[2];       // in slot 0: the directory sector's link to the next one
+    uint8_t type;          // bits 0-5 type code (0 del .. 4 rel), bit 6 locked, bit 7 closed;
+                           // 0 as a whole marks an empty or scratched slot
+    uint8_t first_track;   // first data sector of the file
+    uint8_t first_sector;
+    uint8_t name[16];      // PETSCII, padded with shifted spaces (0xA0)
+    uint8_t unused[9];     // side sectors, record length, GEOS data: not interpreted
+    uint8_t size_lo;       // size in sectors as the directory claims it,
+    uint8_t size_hi;       // little-endian 16-bit
+} d64_dir_entry;
+
+// Called for every data sector of a file, in chain order. `sector` points to the
+// 256 bytes of the sector inside the image and is valid during the call only;
+// `context` is passed through unchanged. Return false to stop the walk with failure.
+typedef bool (*d64_sector_visitor)(const uint8_t* sector, void* context);
+
+// ---------------------------------------------------------------------------
+// Opening an image and the three reports
+// ---------------------------------------------------------------------------
+
+// d64_init_disk() :
+//   Recognises `image` (image_size bytes) by its length and creates a handle for it.
+//   `out_disk` must not be null. The handle is one heap block: release it with free().
+//   The image buffer stays the caller's and must outlive the handle.
+//   @return false for a null or empty buffer or an unknown length (*out_disk is
+//   then untouched) and when allocation fails (*out_disk is then null).
+bool d64_init_disk(d64_disk** out_disk, const uint8_t* image, uint64_t image_size);
+
+// d64_dump_directory_contents() :
+//   Prints the directory listing to `stream`: the narrow form like the drive shows
+//   it, or with `wide` a sequence number, the verified sector count and the MD5 of
+//   every PRG file. `include_scratched` also lists scratched entries.
+//   @return false, printing nothing, when `disk` or `stream` is null.
+bool d64_dump_directory_contents(const d64_disk* disk, bool include_scratched, bool wide,
+                                 FILE* stream);
+
+// d64_dump_bam_contents() :
+//   Prints the block availability map track by track to `stream`, with the per-sector
+//   error codes when `include_errors` is set and the image carries them.
+//   @return false, printing nothing, when `disk` or `stream` is null.
+bool d64_dump_bam_contents(const d64_disk* disk, bool include_errors, FILE* stream);
+
+// d64_find_pattern() :
+//   Prints `Match: "<name>"` to standard output for the first directory slot whose
+//   name matches the shell wildcard `pattern` (case ignored). `pattern` must not be
+//   null. *found tells whether a name matched.
+//   @return false, printing nothing, when `disk` or `found` is null; true otherwise.
+bool d64_find_pattern(const d64_disk* disk, const char* pattern, bool* found);
+
+// ---------------------------------------------------------------------------
+// Geometry
+// ---------------------------------------------------------------------------
+
+// d64_are_track_and_sector_valid() :
+//   @return true when track/sector addresses a sector of this image: tracks from 1,
+//   sectors from 0, 21/19/18/17 sectors on tracks 1-17/18-24/25-30/31-42.
+//   False for a null handle.
+bool d64_are_track_and_sector_valid(const d64_disk* disk, int32_t track, int32_t sector);
+
+// ---------------------------------------------------------------------------
+// Header sector (track 18 sector 0), BAM and error codes
+// ---------------------------------------------------------------------------
+
+// d64_get_disk_name() :
+//   Copies the 16 raw PETSCII bytes of the disk name and a terminating zero into
+//   `name` (17 bytes, caller's, must not be null).
+//   @return false for a null handle (`name` untouched) or when the header sector does
+//   not link to the directory at 18/1; `name` then holds sixteen '?'.
+bool d64_get_disk_name(const d64_disk* disk, char* name);
+
+// d64_get_disk_id() :
+//   As d64_get_disk_name() for the 5 id bytes; `id` holds 6 bytes, "?????" on failure.
+bool d64_get_disk_id(const d64_disk* disk, char* id);
+
+// d64_is_sector_allocated() :
+//   @return true when the BAM marks the sector allocated; false when it is free or
+//   the handle is null. track/sector are not checked: keep them valid.
+bool d64_is_sector_allocated(const d64_disk* disk, int32_t track, int32_t sector);
+
+// d64_get_sector_error_info() :
+//   Stores the sector's error code into *code: 1 means no error, and every sector of
+//   an image without error codes reports 1. track/sector are not checked.
+//   @return false when `disk` or `code` is null.
+bool d64_get_sector_error_info(const d64_disk* disk, int32_t track, int32_t sector,
+                               uint8_t* code);
+
+// d64_count_free_sectors() :
+//   Stores the sum of the BAM's per-track free counts, track 18 left out, into *total.
+//   @return false when `disk` or `total` is null.
+bool d64_count_free_sectors(const d64_disk* disk, int32_t* total);
+
+// ---------------------------------------------------------------------------
+// Directory
+// ---------------------------------------------------------------------------
+
+// d64_first_dir_entry() :
+//   Starts a walk at slot 0 of the directory sector 18/1. *entry points into the image.
+//   @return false when any argument is null.
+bool d64_first_dir_entry(const d64_disk* disk, d64_dir_cursor* cursor,
+                         const d64_dir_entry** entry);
+
+// d64_next_dir_entry() :
+//   Moves to the next slot, following the directory sector links on track 18.
+//   Loops are not detected: bound the walk yourself (a directory has at most 144 slots).
+//   @return false at the end of the directory, at a link off track 18 or to a sector
+//   the track lacks, for a cursor the walk did not produce, and for null arguments;
+//   cursor and entry then keep their values.
+bool d64_next_dir_entry(const d64_disk* disk, d64_dir_cursor* cursor,
+                        const d64_dir_entry** entry);
+
+// d64_get_file_name() :
+//   Copies the 16 raw name bytes and a terminating zero into `name` (17 bytes, must
+//   not be null). @return false for a null entry.
+bool d64_get_file_name(const d64_dir_entry* entry, char* name);
+
+// d64_get_file_type() :
+//   Stores the whole type byte into *type.
+//   @return true when the type code (bits 0-5) is 0 to 4; false when it is not or an
+//   argument is null.
+bool d64_get_file_type(const d64_dir_entry* entry, uint8_t* type);
+
+// d64_get_file_size_sectors() :
+//   Stores the size the directory claims, 0 to 65535 sectors, into *size.
+//   @return false when an argument is null.
+bool d64_get_file_size_sectors(const d64_dir_entry* entry, int32_t* size);
+
+// d64_get_file_first_track_and_sector() :
+//   Stores the file's first track and sector, valid or not.
+//   @return true when the pair is a sector of this image; false otherwise or for nulls.
+bool d64_get_file_first_track_and_sector(const d64_disk* disk, const d64_dir_entry* entry,
+                                         int32_t* track, int32_t* sector);
+
+// ---------------------------------------------------------------------------
+// File sector chains
+// ---------------------------------------------------------------------------
+// A data sector starts with the link to the next one (track, sector); track 0 marks
+// the last sector, whose byte 1 is then the offset of its last payload byte. Other
+// sectors carry 254 payload bytes. A walk visits at most as many sectors as the
+// image has, so loops and over-long chains end.
+
+// d64_file_sector_foreach() :
+//   Calls `visitor` (must not be null) for each data sector of the entry's file.
+//   @return true when the chain ended properly (link track 0 within the bound);
+//   false for null arguments, an empty, scratched or invalid-type entry, an invalid
+//   first sector, a link to a sector the image lacks, a chain that reaches the bound,
+//   or a visitor that returned false.
+bool d64_file_sector_foreach(d64_sector_visitor visitor, const d64_disk* disk,
+                             const d64_dir_entry* entry, void* context);
+
+// d64_calculate_file_size_sectors() :
+//   Counts the sectors of the chain into *count.
+//   @return as d64_file_sector_foreach(); after a failure *count holds the sectors
+//   visited before it.
+bool d64_calculate_file_size_sectors(const d64_disk* disk, const d64_dir_entry* entry,
+                                     int32_t* count);
+
+// d64_calculate_file_size_bytes() :
+//   Adds up the payload lengths of the chain into *total.
+//   @return as d64_calculate_file_size_sectors().
+bool d64_calculate_file_size_bytes(const d64_disk* disk, const d64_dir_entry* entry,
+                                   int32_t* total);
+
+// d64_calculate_file_md5() :
+//   Digest of the file's payload bytes in chain order, into `digest` (16 bytes,
+//   caller's, must not be null).
+//   @return false when the chain is empty, broken or runs past the image; `digest`
+//   then holds the digest of the bytes visited before the failure.
+bool d64_calculate_file_md5(const d64_disk* disk, const d64_dir_entry* entry,
+                            uint8_t* digest);
+
+// d64_export_file() :
+//   Writes the file's payload bytes in chain order to `stream`, which is neither
+//   flushed nor closed.
+//   @return false as d64_file_sector_foreach(), or when the stream refused a byte.
+bool d64_export_file(const d64_disk* disk, const d64_dir_entry* entry, FILE* stream);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif // TRAKVOL_H

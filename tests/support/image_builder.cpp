@@ -1,0 +1,237 @@
+#include "image_builder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr int k_sector_bytes = 256;
+constexpr int k_dir_track = 18;
+constexpr int k_payload_per_sector = 254;
+constexpr int k_header_name_offset = 144;
+constexpr int k_header_id_offset = 162;
+
+[[noreturn]] void builder_fail(const char* why) {
+    std::fprintf(stderr, "image builder: %s\n", why);
+    std::abort();
+}
+
+uint8_t* bam_entry(test_image& image, int track) {
+    return image_sector(image, {k_dir_track, 0}) + 4 * track;
+}
+
+// First free sector of `track` at or after `sector`, wrapping round; -1 when full.
+int free_sector_from(const test_image& image, int track, int sector) {
+    const int count = image_sectors_of_track(track);
+    for (int step = 0; step < count; ++step) {
+        const int candidate = (sector + step) % count;
+        if (image_is_free(image, {track, candidate})) {
+            return candidate;
+        }
+    }
+    return -1;
+}
+
+// The next sector of a chain: `interleave` on within the track, else the next track
+// outward that has room (the directory track is kept for the directory).
+track_sector next_free(const test_image& image, track_sector from, int interleave) {
+    for (int track = from.track, first = from.sector + interleave; track <= image.tracks;
+         ++track, first = 0) {
+        if (track == k_dir_track) {
+            continue;
+        }
+        const int sector = free_sector_from(image, track, first);
+        if (sector >= 0) {
+            return {track, sector};
+        }
+    }
+    builder_fail("disk full");
+}
+
+} // namespace
+
+int image_sectors_of_track(int track) {
+    return 21 - 2 * (track > 17) - (track > 24) - (track > 30);
+}
+
+int image_sector_count(int tracks) {
+    int count = 0;
+    for (int track = 1; track <= tracks; ++track) {
+        count += image_sectors_of_track(track);
+    }
+    return count;
+}
+
+size_t image_sector_data_size(int tracks) {
+    return static_cast<size_t>(k_sector_bytes) * static_cast<size_t>(image_sector_count(tracks));
+}
+
+test_image image_blank(int tracks, bool with_error_block) {
+    test_image image;
+    image.tracks = tracks;
+    image.has_error_block = with_error_block;
+    image.bytes.assign(image_sector_data_size(tracks), 0);
+    if (with_error_block) {
+        image.bytes.resize(image.bytes.size() + static_cast<size_t>(image_sector_count(tracks)), 1);
+    }
+    return image;
+}
+
+test_image image_formatted(int tracks, bool with_error_block, std::string_view name,
+                           std::string_view id) {
+    test_image image = image_blank(tracks, with_error_block);
+    uint8_t* header = image_sector(image, {k_dir_track, 0});
+    header[0] = k_dir_track; // the directory starts at 18/1
+    header[1] = 1;
+    header[2] = 0x41; // DOS version "A"
+    for (int track = 1; track <= std::min(tracks, 35); ++track) {
+        const int count = image_sectors_of_track(track);
+        image_set_bam_entry(image, track, static_cast<uint8_t>(count), (1U << count) - 1);
+    }
+    const auto padded_name = petscii_name(name);
+    std::copy(padded_name.begin(), padded_name.end(), header + k_header_name_offset);
+    header[160] = header[161] = k_shifted_space_byte;
+    const auto padded_id = petscii_name(id);
+    std::copy(padded_id.begin(), padded_id.begin() + 2, header + k_header_id_offset);
+    header[164] = k_shifted_space_byte;
+    header[165] = '2';
+    header[166] = 'A';
+    std::fill(header + 167, header + 171, k_shifted_space_byte);
+    image_allocate(image, {k_dir_track, 0});
+    image_allocate(image, {k_dir_track, 1});
+    image_link(image, {k_dir_track, 1}, 0, 0xFF);
+    return image;
+}
+
+uint8_t* image_sector(test_image& image, track_sector at) {
+    if (at.track < 1 || at.track > image.tracks || at.sector < 0 ||
+        at.sector >= image_sectors_of_track(at.track)) {
+        builder_fail("no such sector");
+    }
+    const int index = image_sector_count(at.track - 1) + at.sector;
+    return image.bytes.data() + static_cast<size_t>(k_sector_bytes) * static_cast<size_t>(index);
+}
+
+void image_link(test_image& image, track_sector at, int next_track, int next_sector) {
+    uint8_t* sector = image_sector(image, at);
+    sector[0] = static_cast<uint8_t>(next_track);
+    sector[1] = static_cast<uint8_t>(next_sector);
+}
+
+void image_set_bam_entry(test_image& image, int track, uint8_t free_count, uint32_t bitmap) {
+    uint8_t* entry = bam_entry(image, track);
+    entry[0] = free_count;
+    entry[1] = static_cast<uint8_t>(bitmap);
+    entry[2] = static_cast<uint8_t>(bitmap >> 8);
+    entry[3] = static_cast<uint8_t>(bitmap >> 16);
+}
+
+bool image_is_free(const test_image& image, track_sector at) {
+    const size_t offset = static_cast<size_t>(k_sector_bytes) *
+                              static_cast<size_t>(image_sector_count(k_dir_track - 1)) +
+                          static_cast<size_t>(4 * at.track + 1 + at.sector / 8);
+    return (image.bytes[offset] >> (at.sector % 8)) & 1;
+}
+
+void image_allocate(test_image& image, track_sector at) {
+    if (!image_is_free(image, at)) {
+        return;
+    }
+    uint8_t* entry = bam_entry(image, at.track);
+    entry[1 + at.sector / 8] &= static_cast<uint8_t>(~(1U << (at.sector % 8)));
+    entry[0] = static_cast<uint8_t>(entry[0] - 1);
+}
+
+void image_set_error(test_image& image, track_sector at, uint8_t code) {
+    if (!image.has_error_block) {
+        builder_fail("image has no error block");
+    }
+    image_sector(image, at); // checks the address
+    image.bytes[image_sector_data_size(image.tracks) +
+                static_cast<size_t>(image_sector_count(at.track - 1) + at.sector)] = code;
+}
+
+std::array<uint8_t, 16> petscii_name(std::string_view text, uint8_t pad) {
+    std::array<uint8_t, 16> name;
+    name.fill(pad);
+    std::copy_n(text.begin(), std::min<size_t>(text.size(), name.size()), name.begin());
+    return name;
+}
+
+track_sector image_directory_sector(int slot) {
+    // The drive fills track 18 with an interleave of 3: 1, 4, ..., 16, 2, 5, ..., 18.
+    static constexpr int order[18] = {1, 4, 7, 10, 13, 16, 2, 5, 8, 11, 14, 17, 3, 6, 9, 12, 15, 18};
+    if (slot < 0 || slot >= 144) {
+        builder_fail("directory slot out of range");
+    }
+    return {k_dir_track, order[slot / 8]};
+}
+
+void image_set_entry(test_image& image, int slot, const test_entry& entry) {
+    const track_sector dir = image_directory_sector(slot);
+    if (slot >= 8 && image_is_free(image, dir)) {
+        // Link the new directory sector in behind the one before it.
+        image_link(image, image_directory_sector(slot - 8), dir.track, dir.sector);
+        image_link(image, dir, 0, 0xFF);
+        image_allocate(image, dir);
+    }
+    uint8_t* bytes = image_sector(image, dir) + 32 * (slot % 8);
+    bytes[2] = entry.type;
+    bytes[3] = static_cast<uint8_t>(entry.first.track);
+    bytes[4] = static_cast<uint8_t>(entry.first.sector);
+    std::copy(entry.name.begin(), entry.name.end(), bytes + 5);
+    bytes[30] = static_cast<uint8_t>(entry.blocks & 0xFF);
+    bytes[31] = static_cast<uint8_t>(entry.blocks >> 8);
+}
+
+std::vector<track_sector> image_write_chain(test_image& image, const std::vector<uint8_t>& payload,
+                                           track_sector start, int interleave) {
+    std::vector<track_sector> chain;
+    const size_t sectors = std::max<size_t>(1, (payload.size() + k_payload_per_sector - 1) /
+                                                   k_payload_per_sector);
+    track_sector at = next_free(image, {start.track, start.sector - interleave}, interleave);
+    for (size_t i = 0; i < sectors; ++i) {
+        image_allocate(image, at);
+        chain.push_back(at);
+        if (i + 1 < sectors) {
+            at = next_free(image, at, interleave);
+        }
+    }
+    for (size_t i = 0; i < chain.size(); ++i) {
+        uint8_t* sector = image_sector(image, chain[i]);
+        const size_t begin = i * k_payload_per_sector;
+        const size_t length = std::min<size_t>(k_payload_per_sector, payload.size() - begin);
+        std::copy_n(payload.begin() + static_cast<std::ptrdiff_t>(begin), length, sector + 2);
+        if (i + 1 < chain.size()) {
+            image_link(image, chain[i], chain[i + 1].track, chain[i + 1].sector);
+        } else {
+            // The last sector's byte 1 is the offset of its last payload byte.
+            image_link(image, chain[i], 0, static_cast<int>(length) + 1);
+        }
+    }
+    return chain;
+}
+
+std::vector<track_sector> image_add_file(test_image& image, int slot, uint8_t type,
+                                         std::string_view name, const std::vector<uint8_t>& payload,
+                                         track_sector start, int interleave) {
+    const std::vector<track_sector> chain = image_write_chain(image, payload, start, interleave);
+    test_entry entry;
+    entry.type = type;
+    entry.name = petscii_name(name);
+    entry.first = chain.front();
+    entry.blocks = static_cast<uint16_t>(chain.size());
+    image_set_entry(image, slot, entry);
+    return chain;
+}
+
+bool image_save(const test_image& image, const std::string& path) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    const bool written = std::fwrite(image.bytes.data(), 1, image.bytes.size(), file) ==
+                         image.bytes.size();
+    return std::fclose(file) == 0 && written;
+}

@@ -1,0 +1,74 @@
+// Lays out D64 images in memory for tests, fuzz seeds, benchmarks and the sample
+// image: a formatted header and BAM, directory sectors and slots, file chains at a
+// chosen interleave, raw links for broken chains, and per-sector error codes.
+#ifndef FLOPPEEK_IMAGE_BUILDER_H
+#define FLOPPEEK_IMAGE_BUILDER_H
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct track_sector {
+    int track;
+    int sector;
+};
+
+struct test_image {
+    std::vector<uint8_t> bytes;
+    int tracks = 35;
+    bool has_error_block = false;
+};
+
+// A directory slot as the builder writes it; the name is 16 raw bytes.
+struct test_entry {
+    uint8_t type = 0x82; // closed PRG
+    std::array<uint8_t, 16> name{};
+    track_sector first{0, 0};
+    uint16_t blocks = 0;
+};
+
+inline constexpr uint8_t k_shifted_space_byte = 0xA0;
+
+int image_sectors_of_track(int track);
+int image_sector_count(int tracks);
+size_t image_sector_data_size(int tracks);
+
+// All zero bytes of the length for `tracks`; the error block, if any, filled with 1 (no error).
+test_image image_blank(int tracks, bool with_error_block);
+// A freshly formatted disk: header linking to 18/1, every sector free but 18/0 and 18/1,
+// the name padded with shifted spaces, id "<id> 2A", and an empty directory sector.
+test_image image_formatted(int tracks, bool with_error_block, std::string_view name = "TEST DISK",
+                           std::string_view id = "01");
+
+uint8_t* image_sector(test_image& image, track_sector at);
+// Raw link bytes 0 and 1 of a sector.
+void image_link(test_image& image, track_sector at, int next_track, int next_sector);
+// The 4-byte BAM entry of `track`: free count and three bitmap bytes (set bit = free).
+void image_set_bam_entry(test_image& image, int track, uint8_t free_count, uint32_t bitmap);
+void image_allocate(test_image& image, track_sector at);
+bool image_is_free(const test_image& image, track_sector at);
+void image_set_error(test_image& image, track_sector at, uint8_t code);
+
+// Text in PETSCII upper case (ASCII letters are PETSCII's unshifted ones), padded to 16.
+std::array<uint8_t, 16> petscii_name(std::string_view text, uint8_t pad = k_shifted_space_byte);
+
+// Where slot 0-143 of the directory lies: sectors 1, 4, 7, ... of track 18, eight
+// slots each, as the drive fills them.
+track_sector image_directory_sector(int slot);
+// Writes slot `slot`, linking in and allocating directory sectors as needed.
+void image_set_entry(test_image& image, int slot, const test_entry& entry);
+// Writes `payload` as a chain starting at the first free sector from `start`, each
+// further sector `interleave` sectors on (or on the next track when one is full; track
+// 18 is skipped). The sectors are allocated in the BAM. Returns them in chain order.
+std::vector<track_sector> image_write_chain(test_image& image, const std::vector<uint8_t>& payload,
+                                           track_sector start = {1, 0}, int interleave = 10);
+// A file in slot `slot`: its chain written from `start` and its entry with the real size.
+std::vector<track_sector> image_add_file(test_image& image, int slot, uint8_t type,
+                                         std::string_view name, const std::vector<uint8_t>& payload,
+                                         track_sector start = {1, 0}, int interleave = 10);
+
+bool image_save(const test_image& image, const std::string& path);
+
+#endif // FLOPPEEK_IMAGE_BUILDER_H
