@@ -170,11 +170,14 @@ track_sector image_directory_sector(int slot) {
 
 void image_set_entry(test_image& image, int slot, const test_entry& entry) {
     const track_sector dir = image_directory_sector(slot);
-    if (slot >= 8 && image_is_free(image, dir)) {
-        // Link the new directory sector in behind the one before it.
-        image_link(image, image_directory_sector(slot - 8), dir.track, dir.sector);
-        image_link(image, dir, 0, 0xFF);
-        image_allocate(image, dir);
+    for (int earlier = 8; earlier <= slot; earlier += 8) {
+        // Each new directory sector is linked in behind the one before it.
+        const track_sector added = image_directory_sector(earlier);
+        if (image_is_free(image, added)) {
+            image_link(image, image_directory_sector(earlier - 8), added.track, added.sector);
+            image_link(image, added, 0, 0xFF);
+            image_allocate(image, added);
+        }
     }
     uint8_t* bytes = image_sector(image, dir) + 32 * (slot % 8);
     bytes[2] = entry.type;

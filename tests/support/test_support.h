@@ -1,0 +1,36 @@
+// Small helpers shared by the unit tests.
+#ifndef FLOPPEEK_TEST_SUPPORT_H
+#define FLOPPEEK_TEST_SUPPORT_H
+
+#include "image_builder.h"
+#include "trakvol.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+using disk_ptr = std::unique_ptr<d64_disk, void (*)(void*)>;
+
+// A handle over `image`, which must outlive it; null when the length is not recognised.
+inline disk_ptr open_disk(const test_image& image) {
+    d64_disk* disk = nullptr;
+    if (!d64_init_disk(&disk, image.bytes.data(), image.bytes.size())) {
+        disk = nullptr;
+    }
+    return disk_ptr(disk, std::free);
+}
+
+// Everything `print` writes to the stream it is given.
+template <class Print> std::string capture_stream(Print&& print) {
+    char* text = nullptr;
+    size_t length = 0;
+    FILE* stream = open_memstream(&text, &length);
+    print(stream);
+    std::fclose(stream);
+    std::string result(text, length);
+    std::free(text);
+    return result;
+}
+
+#endif // FLOPPEEK_TEST_SUPPORT_H

@@ -1,0 +1,110 @@
+#include "petscii.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// The conversion of one non-zero byte, from the table of PETSCII ranges.
+char expected_ascii(int byte) {
+    const auto in = [byte](int low, int high) { return byte >= low && byte <= high; };
+    if (in(0x01, 0x1F) || in(0x80, 0x9F)) return '.';
+    if (in(0x20, 0x40) || in(0x5B, 0x60) || in(0x7B, 0x7E)) return static_cast<char>(byte);
+    if (in(0xA0, 0xC0) || in(0xDB, 0xE0) || in(0xFB, 0xFE)) return static_cast<char>(byte - 0x80);
+    if (in(0x41, 0x5A)) return static_cast<char>(byte + 0x20);
+    if (in(0xC1, 0xDA)) return static_cast<char>(byte - 0x60);
+    if (in(0x61, 0x7A)) return static_cast<char>(byte - 0x20);
+    if (in(0xE1, 0xFA)) return static_cast<char>(byte - 0xA0);
+    return '?'; // 0x7F and 0xFF
+}
+
+std::string field(std::initializer_list<int> bytes, size_t length = 16, int pad = 0xA0) {
+    std::string text(length + 3, '\0');
+    std::fill(text.begin(), text.begin() + static_cast<long>(length), static_cast<char>(pad));
+    size_t i = 0;
+    for (int b : bytes) text[i++] = static_cast<char>(b);
+    return text;
+}
+
+std::string text_of(const std::string& buffer) {
+    return std::string(buffer.c_str());
+}
+
+// Normalise, quote and convert: the file name as the directory listing prints it.
+std::string listed_name(std::string name) {
+    d64s_normalize_petscii_string(name.data(), 16);
+    char quoted[k_quoted_name_length + 1];
+    d64s_quote_petscii_filename(quoted, name.c_str());
+    d64s_petscii_string_to_ascii(quoted, k_quoted_name_length);
+    return quoted;
+}
+
+} // namespace
+
+TEST(petscii, every_byte_converts_to_printable_ascii) {
+    for (int byte = 1; byte < 256; ++byte) {
+        std::string buffer{static_cast<char>(byte), 'A', '\0'};
+        d64s_petscii_string_to_ascii(buffer.data(), 2);
+        EXPECT_EQ(buffer[0], expected_ascii(byte)) << "byte " << byte;
+        EXPECT_EQ(buffer[1], 'a');
+    }
+}
+
+TEST(petscii, zero_ends_the_text_and_the_rest_stays) {
+    std::string buffer = field({0x41, 0x42, 0x43, 0x00, 0xC1}, 16, 0x41);
+    d64s_petscii_string_to_ascii(buffer.data(), 16);
+    EXPECT_EQ(text_of(buffer), "abc");
+    EXPECT_EQ(buffer[4], '\xC1');
+}
+
+TEST(petscii, normalising_clears_padding_and_dots_carriage_returns) {
+    struct row {
+        std::string in;
+        std::string normalised; // up to the first zero byte
+    };
+    const row rows[] = {
+        {field({0x44, 0x45, 0x4D, 0x4F}), "DEMO"},
+        {field({0x44, 0x45, 0x4D, 0x4F}, 16, 0), "DEMO"},
+        {field({0x44, 0x45, 0x4D, 0x4F, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0}, 16, 0), "DEMO"},
+        {field({}), ""},
+        {field({}, 16, 0), ""},
+        {field({0x41, 0x0D, 0x42}), "A.B"},
+        {field({0x41, 0xA0, 0x42}), "A\xA0" "B"},
+        {field({0x41, 0x42, 0xA0, 0x32, 0x41}, 5), "AB\xA0" "2A"},
+        {field({0x41, 0x42}, 5), "AB"},
+    };
+    for (const row& r : rows) {
+        std::string buffer = r.in;
+        const int length = r.in.size() == 19 ? 16 : 5;
+        d64s_normalize_petscii_string(buffer.data(), length);
+        EXPECT_EQ(text_of(buffer), r.normalised);
+        EXPECT_EQ(buffer.find_first_not_of('\0', r.normalised.size()), std::string::npos);
+    }
+}
+
+TEST(petscii, quoted_names_as_listed) {
+    struct row {
+        std::string name;
+        std::string listed;
+    };
+    const row rows[] = {
+        {field({0x44, 0x45, 0x4D, 0x4F}), "\"demo\""},
+        {field({0x44, 0x45, 0x4D, 0x4F}, 16, 0), "\"demo\""},
+        {field({}), "\"\""},
+        {field({}, 16, 0), "\"\""},
+        {field({0x41, 0x42, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x49, 0x4A, 0x4B, 0x4C, 0x4D, 0x4E,
+                0x4F, 0x50}),
+         "\"abcdefghijklmnop\""},
+        {field({0x44, 0x45, 0x4D, 0x4F, 0xA0, 0x2C, 0x38, 0x31}), "\"demo\",81"},
+        {field({0xA0, 0x58}), "\"\"x"},
+        {field({0x41, 0xA0, 0x42, 0xA0, 0x43}), "\"a\"b c"},
+        {field({0x41, 0x42, 0x43, 0x00, 0x44}), "\"abc\""},
+        {field({0x41, 0x80, 0x42}), "\"a.b\""},
+        {field({0x41, 0xA0, 0x42, 0x80, 0x43}), "\"a\"b"},
+        {field({0x41, 0x0D}), "\"a.\""},
+    };
+    for (const row& r : rows) {
+        EXPECT_EQ(listed_name(r.name), r.listed);
+    }
+}

@@ -1,0 +1,168 @@
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+std::string listing(const test_image& image, bool scratched, bool wide) {
+    const disk_ptr disk = open_disk(image);
+    return capture_stream([&](FILE* stream) {
+        EXPECT_TRUE(d64_dump_directory_contents(disk.get(), scratched, wide, stream));
+    });
+}
+
+std::string bam(const test_image& image, bool errors) {
+    const disk_ptr disk = open_disk(image);
+    return capture_stream(
+        [&](FILE* stream) { EXPECT_TRUE(d64_dump_bam_contents(disk.get(), errors, stream)); });
+}
+
+void set_entry(test_image& image, int slot, uint8_t type, std::string_view name, uint16_t blocks,
+               track_sector first = {0, 0}) {
+    test_entry entry;
+    entry.type = type;
+    entry.name = petscii_name(name);
+    entry.blocks = blocks;
+    entry.first = first;
+    image_set_entry(image, slot, entry);
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Slots that exercise the type columns: closed, unclosed, locked, del, invalid, scratched.
+test_image typed_slots() {
+    test_image image = image_formatted(35, false);
+    set_entry(image, 0, 0x82, "DEMO", 1234);
+    set_entry(image, 1, 0x00, "GONE", 3);
+    set_entry(image, 2, 0x02, "OPEN", 7);
+    set_entry(image, 3, 0xC2, "LOCKED", 12);
+    set_entry(image, 4, 0x42, "BOTH", 999);
+    set_entry(image, 5, 0x80, "SEP", 0);
+    set_entry(image, 6, 0x45, "ODD", 1);
+    return image; // slot 7 stays empty
+}
+
+} // namespace
+
+TEST(directory_listing, narrow_form_columns) {
+    const std::string expected_files = "234  \"demo\"             prg \n"
+                                       "7    \"open\"            *prg \n"
+                                       "12   \"locked\"           prg<\n"
+                                       "999  \"both\"            *prg<\n"
+                                       "0    \"sep\"              del \n"
+                                       "???  ?????????????????? ??? \n";
+    const std::string header = "0 .\"test disk       \" 01 2a\n";
+    EXPECT_EQ(listing(typed_slots(), false, false), header + expected_files + "664 blocks free.\n");
+
+    const std::string with_scratched = listing(typed_slots(), true, false);
+    const auto lines = lines_of(with_scratched);
+    ASSERT_EQ(lines.size(), 9u);
+    EXPECT_EQ(lines[2], "3    \"gone\"             scr ");
+    for (size_t i = 1; i < 8; ++i) {
+        EXPECT_EQ(lines[i].size(), 28u) << lines[i];
+    }
+}
+
+TEST(directory_listing, empty_directory_and_broken_header) {
+    test_image image = image_formatted(35, false, "", "");
+    set_entry(image, 0, 0x00, "", 0);
+    const std::string expected = "0 .\"                \"    2a\n664 blocks free.\n";
+    EXPECT_EQ(listing(image, false, false), expected);
+    EXPECT_EQ(listing(image, true, false), expected);
+    image_sector(image, {18, 0})[0] = 17;
+    EXPECT_EQ(lines_of(listing(image, false, false))[0], "0 .\"????????????????\" ?????");
+}
+
+TEST(directory_listing, wide_form_verifies_prg_chains) {
+    test_image image = image_formatted(35, false);
+    image_add_file(image, 0, 0x82, "ABC", {'a', 'b', 'c'});
+    set_entry(image, 1, 0x82, "BAD", 2);       // first sector 0/0: no chain at all
+    set_entry(image, 2, 0x00, "OLD", 4);       // scratched
+    image_add_file(image, 3, 0x81, "TEXT", {'x'});
+    const auto chain = image_add_file(image, 4, 0x02, "LONG", std::vector<uint8_t>(300, 'a'));
+    set_entry(image, 4, 0x02, "LONG", 1234, chain.front()); // directory claims 234 after modulo
+    set_entry(image, 5, 0x45, "ODD", 1);
+    const std::string expected =
+        "Disk name           Disk id  Free blocks\n"
+        "\"test disk       \"  \"01 2a\"      660\n\n"
+        "Seq  Size File name          Type  Blks  MD5 hash\n"
+        "1    1    \"abc\"              prg    1    900150983cd24fb0d6963f7d28e17f72\n"
+        "2    2    \"bad\"              prg   *???  [ failed to scan the t/s chain ]\n"
+        "4    \"old\"              scr \n"
+        "4    1    \"text\"             seq \n"
+        "5    234  \"long\"            *prg   *2    4e5475d125a33c6190718e75adc1b704\n"
+        "???  ?????????????????? ??? \n";
+    EXPECT_EQ(listing(image, true, true), expected);
+}
+
+TEST(directory_listing, sequence_counts_slots_and_walk_stops_at_144) {
+    test_image image = image_formatted(35, false);
+    set_entry(image, 2, 0x82, "THIRD", 0);
+    EXPECT_EQ(lines_of(listing(image, false, true))[4].substr(0, 5), "3    ");
+    // The last directory sector links back to the first: only 144 slots are listed.
+    for (int slot = 0; slot < 144; ++slot) {
+        set_entry(image, slot, 0x81, "F", 1);
+    }
+    image_link(image, image_directory_sector(143), 18, 1);
+    EXPECT_EQ(lines_of(listing(image, false, false)).size(), 146u);
+    EXPECT_EQ(lines_of(listing(image, false, true)).back().substr(0, 5), "144  ");
+}
+
+TEST(bam_report, fresh_disk_has_only_the_directory_allocated) {
+    const test_image image = image_formatted(35, true);
+    std::string expected = "Track  Used    Allocation status\n";
+    char line[64];
+    for (int track = 1; track <= 35; ++track) {
+        const int sectors = image_sectors_of_track(track);
+        const std::string map = track == 18 ? "**" + std::string(17, '.') : std::string(sectors, '.');
+        std::snprintf(line, sizeof line, "%4d   %2d/%2d   %-21s\n", track, track == 18 ? 2 : 0,
+                      sectors, map.c_str());
+        expected += line;
+    }
+    expected += "Totals:                    0/  2/683\n";
+    const std::string report = bam(image, false);
+    EXPECT_EQ(report, expected);
+    EXPECT_EQ(lines_of(report)[1], "   1    0/21   .....................");
+    EXPECT_EQ(lines_of(report)[25], "  25    0/18   ..................   ");
+    EXPECT_EQ(lines_of(report)[31], "  31    0/17   .................    ");
+    test_image no_errors = image_formatted(35, false);
+    EXPECT_EQ(bam(no_errors, true), bam(no_errors, false));
+}
+
+TEST(bam_report, error_maps_and_totals) {
+    test_image image = image_formatted(35, true);
+    image_allocate(image, {1, 0});
+    image_allocate(image, {1, 2});
+    const std::pair<int, uint8_t> codes[] = {{0, 0}, {1, 11}, {2, 16}, {3, 255}, {4, 1}, {5, 2}};
+    for (const auto& [sector, code] : codes) {
+        image_set_error(image, {1, sector}, code);
+    }
+    image_set_bam_entry(image, 2, 255, 0); // fully allocated, yet an absurd free count
+    const auto lines = lines_of(bam(image, true));
+    ASSERT_EQ(lines.size(), 37u);
+    EXPECT_EQ(lines[0], "Track  Used    Allocation status      Error info             Allocated "
+                        "with error");
+    EXPECT_EQ(lines[1], "   1    2/21   *.*..................  0bII.2...............  "
+                        "*.*..................");
+    EXPECT_EQ(lines[2], "   2   21/21   *********************  .....................  "
+                        ".....................");
+    // 683 - (664 - 2 - 21 + 255) - 19 = -232 from the free counts; 25 allocation bits set.
+    EXPECT_EQ(lines[36], "Totals:                 -232/ 25/683                      5"
+                         "                      2");
+}
+
+TEST(bam_report, forty_tracks) {
+    const auto lines = lines_of(bam(image_formatted(40, false), false));
+    ASSERT_EQ(lines.size(), 42u);
+    EXPECT_EQ(lines[40].substr(0, 4), "  40");
+    EXPECT_EQ(lines[41].substr(32), "/768");
+}
