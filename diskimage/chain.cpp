@@ -31,8 +31,7 @@ bool d64s_prg_file_export(const uint8_t* sector, void* context) {
         return true; // a last sector that carries no payload
     }
     const auto wanted = static_cast<size_t>(length);
-    return std::fwrite(sector + k_payload_offset, 1, wanted, static_cast<FILE*>(context)) ==
-           wanted;
+    return std::fwrite(sector + k_payload_offset, 1, wanted, static_cast<FILE*>(context)) == wanted;
 }
 
 bool d64_file_sector_foreach(d64_sector_visitor visitor, const d64_disk* disk,

@@ -11,8 +11,7 @@ constexpr uint8_t k_last_entry_index = 7;
 constexpr uint8_t k_type_code_mask = 0x3F;
 constexpr uint8_t k_type_code_count = 5; // del, seq, prg, usr, rel
 
-const d64_dir_entry* entry_at(const d64_disk* disk, int32_t track, int32_t sector,
-                              int32_t index) {
+const d64_dir_entry* entry_at(const d64_disk* disk, int32_t track, int32_t sector, int32_t index) {
     return reinterpret_cast<const d64_dir_entry*>(d64s_sector(disk, track, sector)) + index;
 }
 
@@ -31,8 +30,7 @@ bool d64_first_dir_entry(const d64_disk* disk, d64_dir_cursor* cursor,
     return true;
 }
 
-bool d64_next_dir_entry(const d64_disk* disk, d64_dir_cursor* cursor,
-                        const d64_dir_entry** entry) {
+bool d64_next_dir_entry(const d64_disk* disk, d64_dir_cursor* cursor, const d64_dir_entry** entry) {
     if (disk == nullptr || cursor == nullptr || entry == nullptr) {
         return false;
     }

@@ -68,8 +68,7 @@ bool d64_is_sector_allocated(const d64_disk* disk, int32_t track, int32_t sector
     return (bitmap_byte & mask) == 0;
 }
 
-bool d64_get_sector_error_info(const d64_disk* disk, int32_t track, int32_t sector,
-                               uint8_t* code) {
+bool d64_get_sector_error_info(const d64_disk* disk, int32_t track, int32_t sector, uint8_t* code) {
     if (disk == nullptr || code == nullptr) {
         return false;
     }

@@ -14,8 +14,7 @@ bool d64s_prg_file_update_md5(const uint8_t* sector, void* context) {
     return true;
 }
 
-bool d64_calculate_file_md5(const d64_disk* disk, const d64_dir_entry* entry,
-                            uint8_t* digest) {
+bool d64_calculate_file_md5(const d64_disk* disk, const d64_dir_entry* entry, uint8_t* digest) {
     if (disk == nullptr || entry == nullptr) {
         return false;
     }

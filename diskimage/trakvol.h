@@ -41,22 +41,22 @@ typedef struct d64_disk {
 // Position of a directory walk; owned by the caller, set by
 // d64_first_dir_entry() and advanced by d64_next_dir_entry(). Do not alter it.
 typedef struct d64_dir_cursor {
-    uint8_t track;       // current directory sector (always on track 18)
+    uint8_t track; // current directory sector (always on track 18)
     uint8_t sector;
     uint8_t entry_index; // 0 to 7 within that sector
 } d64_dir_cursor;
 
 // One 32-byte directory slot, as it lies in the image.
 typedef struct d64_dir_entry {
-    uint8_t link[2];       // in slot 0: the directory sector's link to the next one
-    uint8_t type;          // bits 0-5 type code (0 del .. 4 rel), bit 6 locked, bit 7 closed;
-                           // 0 as a whole marks an empty or scratched slot
-    uint8_t first_track;   // first data sector of the file
+    uint8_t link[2];     // in slot 0: the directory sector's link to the next one
+    uint8_t type;        // bits 0-5 type code (0 del .. 4 rel), bit 6 locked, bit 7 closed;
+                         // 0 as a whole marks an empty or scratched slot
+    uint8_t first_track; // first data sector of the file
     uint8_t first_sector;
-    uint8_t name[16];      // PETSCII, padded with shifted spaces (0xA0)
-    uint8_t unused[9];     // side sectors, record length, GEOS data: not interpreted
-    uint8_t size_lo;       // size in sectors as the directory claims it,
-    uint8_t size_hi;       // little-endian 16-bit
+    uint8_t name[16];  // PETSCII, padded with shifted spaces (0xA0)
+    uint8_t unused[9]; // side sectors, record length, GEOS data: not interpreted
+    uint8_t size_lo;   // size in sectors as the directory claims it,
+    uint8_t size_hi;   // little-endian 16-bit
 } d64_dir_entry;
 
 // Called for every data sector of a file, in chain order. `sector` points to the
@@ -131,8 +131,7 @@ bool d64_is_sector_allocated(const d64_disk* disk, int32_t track, int32_t sector
 //   Stores the sector's error code into *code: 1 means no error, and every sector of
 //   an image without error codes reports 1. track/sector are not checked.
 //   @return false when `disk` or `code` is null.
-bool d64_get_sector_error_info(const d64_disk* disk, int32_t track, int32_t sector,
-                               uint8_t* code);
+bool d64_get_sector_error_info(const d64_disk* disk, int32_t track, int32_t sector, uint8_t* code);
 
 // d64_count_free_sectors() :
 //   Stores the sum of the BAM's per-track free counts, track 18 left out, into *total.
@@ -146,8 +145,7 @@ bool d64_count_free_sectors(const d64_disk* disk, int32_t* total);
 // d64_first_dir_entry() :
 //   Starts a walk at slot 0 of the directory sector 18/1. *entry points into the image.
 //   @return false when any argument is null.
-bool d64_first_dir_entry(const d64_disk* disk, d64_dir_cursor* cursor,
-                         const d64_dir_entry** entry);
+bool d64_first_dir_entry(const d64_disk* disk, d64_dir_cursor* cursor, const d64_dir_entry** entry);
 
 // d64_next_dir_entry() :
 //   Moves to the next slot, following the directory sector links on track 18.
@@ -155,8 +153,7 @@ bool d64_first_dir_entry(const d64_disk* disk, d64_dir_cursor* cursor,
 //   @return false at the end of the directory, at a link off track 18 or to a sector
 //   the track lacks, for a cursor the walk did not produce, and for null arguments;
 //   cursor and entry then keep their values.
-bool d64_next_dir_entry(const d64_disk* disk, d64_dir_cursor* cursor,
-                        const d64_dir_entry** entry);
+bool d64_next_dir_entry(const d64_disk* disk, d64_dir_cursor* cursor, const d64_dir_entry** entry);
 
 // d64_get_file_name() :
 //   Copies the 16 raw name bytes and a terminating zero into `name` (17 bytes, must
@@ -215,8 +212,7 @@ bool d64_calculate_file_size_bytes(const d64_disk* disk, const d64_dir_entry* en
 //   caller's, must not be null).
 //   @return false when the chain is empty, broken or runs past the image; `digest`
 //   then holds the digest of the bytes visited before the failure.
-bool d64_calculate_file_md5(const d64_disk* disk, const d64_dir_entry* entry,
-                            uint8_t* digest);
+bool d64_calculate_file_md5(const d64_disk* disk, const d64_dir_entry* entry, uint8_t* digest);
 
 // d64_export_file() :
 //   Writes the file's payload bytes in chain order to `stream`, which is neither

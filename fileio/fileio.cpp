@@ -46,8 +46,7 @@ static long __filelength(FILE* file) {
     return position;
 }
 
-bool fileio_get_file_contents(const char* path, unsigned char** out_buffer,
-                              size_t* out_length) {
+bool fileio_get_file_contents(const char* path, unsigned char** out_buffer, size_t* out_length) {
     FILE* file = open_for_reading(path);
     if (file == nullptr) {
         std::fprintf(stderr, "Cannot open file for reading: \"%s\"\n", path);
@@ -61,7 +60,8 @@ bool fileio_get_file_contents(const char* path, unsigned char** out_buffer,
     }
     // An empty file still gets a (one-byte) block, so it reads as a zero-length
     // buffer whatever malloc(0) returns on this platform.
-    *out_buffer = static_cast<unsigned char*>(std::malloc(length > 0 ? static_cast<size_t>(length) : 1));
+    *out_buffer =
+        static_cast<unsigned char*>(std::malloc(length > 0 ? static_cast<size_t>(length) : 1));
     if (*out_buffer == nullptr) {
         std::fprintf(stderr, "Cannot allocate input buffer for operation\n");
         std::fclose(file);

@@ -10,8 +10,7 @@
 //   caller releases with free(). A FIFO or other file that cannot be measured fails
 //   at once instead of waiting for a writer; a folder cannot be opened as a file.
 //   @return false after reporting why; no buffer is left to the caller.
-bool fileio_get_file_contents(const char* path, unsigned char** out_buffer,
-                              size_t* out_length);
+bool fileio_get_file_contents(const char* path, unsigned char** out_buffer, size_t* out_length);
 
 // fileio_put_file_contents() :
 //   Writes `length` bytes of `data` to `path`: created or truncated, or, with `append`,

@@ -58,7 +58,9 @@ std::string usage_text() {
     const std::string name = FLOPPEEK_BINARY;
     return "Parses D64 files and extracts various information\n"
            "Uses the trakvol v2.0 library by the same author\n\n"
-           "Usage: " + name + " [options] [modifiers] \"<input filename or folder>\"\n"
+           "Usage: " +
+           name +
+           " [options] [modifiers] \"<input filename or folder>\"\n"
            "\nOptions:\n"
            "   -d: Show directory listing (default)\n"
            "   -b: Dump BAM contents\n"
@@ -68,17 +70,22 @@ std::string usage_text() {
            "   -w: Include additional file information in directory listing\n"
            "   -e: Include sector error info in BAM dump\n"
            "\nExamples:\n"
-           "   " + name + " -s \"0020A_UTILITIES.D64\"\n"
-           "   " + name + " -b -e \"Disk images\"\n";
+           "   " +
+           name +
+           " -s \"0020A_UTILITIES.D64\"\n"
+           "   " +
+           name + " -b -e \"Disk images\"\n";
 }
 
 class cli : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char pattern[] = "/tmp/floppeek_cli.XXXXXX";
         dir = mkdtemp(pattern);
     }
-    void TearDown() override { fs::remove_all(dir); }
+    void TearDown() override {
+        fs::remove_all(dir);
+    }
 
     // Saves `image` as `name` in the test's folder and returns its path.
     std::string save(const test_image& image, const std::string& name) {
@@ -109,7 +116,8 @@ test_image search_image() {
     image_set_entry(image, 2, entry);
     entry.name = petscii_name("-S", 0);
     image_set_entry(image, 3, entry);
-    entry.name = petscii_name("A\xA0" "B");
+    entry.name = petscii_name("A\xA0"
+                              "B");
     image_set_entry(image, 4, entry);
     return image;
 }
@@ -157,9 +165,14 @@ TEST_F(cli, search_matches_converted_names_and_reports_the_first) {
         std::string pattern, out;
     };
     const row rows[] = {
-        {"demo*", padded},          {"DEMO*", padded}, {"d?mo*", padded},
-        {"demo", "Match: \"demo\"\n"}, {"-s", "Match: \"-s\"\n"},
-        {"a?b*", "Match: \"a b             \"\n"},  {"ab*", ""}, {"nothing", ""},
+        {"demo*", padded},
+        {"DEMO*", padded},
+        {"d?mo*", padded},
+        {"demo", "Match: \"demo\"\n"},
+        {"-s", "Match: \"-s\"\n"},
+        {"a?b*", "Match: \"a b             \"\n"},
+        {"ab*", ""},
+        {"nothing", ""},
     };
     for (const row& r : rows) {
         const run_result result = run({"-f", r.pattern, image});

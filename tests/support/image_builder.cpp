@@ -161,7 +161,8 @@ std::array<uint8_t, 16> petscii_name(std::string_view text, uint8_t pad) {
 
 track_sector image_directory_sector(int slot) {
     // The drive fills track 18 with an interleave of 3: 1, 4, ..., 16, 2, 5, ..., 18.
-    static constexpr int order[18] = {1, 4, 7, 10, 13, 16, 2, 5, 8, 11, 14, 17, 3, 6, 9, 12, 15, 18};
+    static constexpr int order[18] = {1,  4,  7,  10, 13, 16, 2,  5,  8,
+                                      11, 14, 17, 3,  6,  9,  12, 15, 18};
     if (slot < 0 || slot >= 144) {
         builder_fail("directory slot out of range");
     }
@@ -189,10 +190,10 @@ void image_set_entry(test_image& image, int slot, const test_entry& entry) {
 }
 
 std::vector<track_sector> image_write_chain(test_image& image, const std::vector<uint8_t>& payload,
-                                           track_sector start, int interleave) {
+                                            track_sector start, int interleave) {
     std::vector<track_sector> chain;
-    const size_t sectors = std::max<size_t>(1, (payload.size() + k_payload_per_sector - 1) /
-                                                   k_payload_per_sector);
+    const size_t sectors =
+        std::max<size_t>(1, (payload.size() + k_payload_per_sector - 1) / k_payload_per_sector);
     track_sector at = next_free(image, {start.track, start.sector - interleave}, interleave);
     for (size_t i = 0; i < sectors; ++i) {
         image_allocate(image, at);
@@ -234,7 +235,7 @@ bool image_save(const test_image& image, const std::string& path) {
     if (file == nullptr) {
         return false;
     }
-    const bool written = std::fwrite(image.bytes.data(), 1, image.bytes.size(), file) ==
-                         image.bytes.size();
+    const bool written =
+        std::fwrite(image.bytes.data(), 1, image.bytes.size(), file) == image.bytes.size();
     return std::fclose(file) == 0 && written;
 }

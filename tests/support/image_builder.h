@@ -63,7 +63,7 @@ void image_set_entry(test_image& image, int slot, const test_entry& entry);
 // further sector `interleave` sectors on (or on the next track when one is full; track
 // 18 is skipped). The sectors are allocated in the BAM. Returns them in chain order.
 std::vector<track_sector> image_write_chain(test_image& image, const std::vector<uint8_t>& payload,
-                                           track_sector start = {1, 0}, int interleave = 10);
+                                            track_sector start = {1, 0}, int interleave = 10);
 // A file in slot `slot`: its chain written from `start` and its entry with the real size.
 std::vector<track_sector> image_add_file(test_image& image, int slot, uint8_t type,
                                          std::string_view name, const std::vector<uint8_t>& payload,

@@ -49,9 +49,9 @@ TEST(chain, counts_bytes_and_result_follow_the_links) {
     struct row {
         const char* what;
         uint8_t type;
-        size_t payload;      // bytes written by the builder
-        int last_byte1;      // -1: as the builder wrote it
-        int break_after;     // >0: that sector links to track 36
+        size_t payload;  // bytes written by the builder
+        int last_byte1;  // -1: as the builder wrote it
+        int break_after; // >0: that sector links to track 36
         bool ok;
         int32_t sectors, bytes;
     };
@@ -156,9 +156,8 @@ TEST(chain, md5_and_export_cover_the_payload_in_chain_order) {
     ASSERT_TRUE(d64_calculate_file_md5(disk.get(), &entry, digest));
     EXPECT_EQ(hex(digest), hex(expected, expected_length));
 
-    const std::string exported = capture_stream([&](FILE* stream) {
-        EXPECT_TRUE(d64_export_file(disk.get(), &entry, stream));
-    });
+    const std::string exported = capture_stream(
+        [&](FILE* stream) { EXPECT_TRUE(d64_export_file(disk.get(), &entry, stream)); });
     EXPECT_EQ(exported, std::string(payload.begin(), payload.end()));
 
     FILE* refusing = std::fopen("/dev/null", "r");
@@ -183,8 +182,7 @@ TEST(chain, failed_md5_walk_leaves_the_digest_of_what_was_visited) {
     const std::vector<uint8_t> first_sector(254, 1);
     EVP_Digest(first_sector.data(), 254, expected, &expected_length, EVP_md5(), nullptr);
     EXPECT_EQ(hex(digest), hex(expected, expected_length));
-    const std::string exported = capture_stream([&](FILE* stream) {
-        EXPECT_TRUE(d64_export_file(disk.get(), &entry, stream));
-    });
+    const std::string exported = capture_stream(
+        [&](FILE* stream) { EXPECT_TRUE(d64_export_file(disk.get(), &entry, stream)); });
     EXPECT_EQ(exported.size(), 254u);
 }

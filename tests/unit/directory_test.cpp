@@ -30,10 +30,8 @@ TEST(directory, walk_follows_track_18_links_and_stops_at_bad_ones) {
         size_t slots;
     };
     const row rows[] = {
-        {{{0, 255}}, 8},
-        {{{18, 4}, {18, 7}, {0, 255}}, 24},
-        {{{19, 0}}, 8},  // leaves track 18
-        {{{18, 19}}, 8}, // no such sector
+        {{{0, 255}}, 8},  {{{18, 4}, {18, 7}, {0, 255}}, 24}, {{{19, 0}}, 8}, // leaves track 18
+        {{{18, 19}}, 8},                                                      // no such sector
         {{{18, 1}}, 200}, // loops on itself: only the caller's bound ends it
     };
     for (const row& r : rows) {
@@ -86,7 +84,7 @@ TEST(directory, entry_fields) {
         uint8_t type;
         bool valid;
     };
-    const row types[] = {{130, true}, {194, true}, {2, true}, {0, true}, {128, true},
+    const row types[] = {{130, true}, {194, true}, {2, true},   {0, true},    {128, true},
                          {4, true},   {5, false},  {69, false}, {0x3F, false}};
     d64_dir_entry entry{};
     for (const row& r : types) {

@@ -20,7 +20,8 @@ TEST(header, name_and_id_come_raw_from_a_header_linking_to_18_1) {
     ASSERT_TRUE(d64_get_disk_name(disk.get(), name));
     ASSERT_TRUE(d64_get_disk_id(disk.get(), id));
     EXPECT_EQ(std::string(name), "GAMES\xA0\xA0\xA0\xA0\xA0\xA0\xA0\xA0\xA0\xA0\xA0");
-    EXPECT_EQ(std::string(id), "AB\xA0" "2A");
+    EXPECT_EQ(std::string(id), "AB\xA0"
+                               "2A");
 
     header(image)[1] = 4; // still names track 18, but not sector 1
     EXPECT_FALSE(d64_get_disk_name(disk.get(), name));

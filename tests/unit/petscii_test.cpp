@@ -9,13 +9,20 @@ namespace {
 // The conversion of one non-zero byte, from the table of PETSCII ranges.
 char expected_ascii(int byte) {
     const auto in = [byte](int low, int high) { return byte >= low && byte <= high; };
-    if (in(0x01, 0x1F) || in(0x80, 0x9F)) return '.';
-    if (in(0x20, 0x40) || in(0x5B, 0x60) || in(0x7B, 0x7E)) return static_cast<char>(byte);
-    if (in(0xA0, 0xC0) || in(0xDB, 0xE0) || in(0xFB, 0xFE)) return static_cast<char>(byte - 0x80);
-    if (in(0x41, 0x5A)) return static_cast<char>(byte + 0x20);
-    if (in(0xC1, 0xDA)) return static_cast<char>(byte - 0x60);
-    if (in(0x61, 0x7A)) return static_cast<char>(byte - 0x20);
-    if (in(0xE1, 0xFA)) return static_cast<char>(byte - 0xA0);
+    if (in(0x01, 0x1F) || in(0x80, 0x9F))
+        return '.';
+    if (in(0x20, 0x40) || in(0x5B, 0x60) || in(0x7B, 0x7E))
+        return static_cast<char>(byte);
+    if (in(0xA0, 0xC0) || in(0xDB, 0xE0) || in(0xFB, 0xFE))
+        return static_cast<char>(byte - 0x80);
+    if (in(0x41, 0x5A))
+        return static_cast<char>(byte + 0x20);
+    if (in(0xC1, 0xDA))
+        return static_cast<char>(byte - 0x60);
+    if (in(0x61, 0x7A))
+        return static_cast<char>(byte - 0x20);
+    if (in(0xE1, 0xFA))
+        return static_cast<char>(byte - 0xA0);
     return '?'; // 0x7F and 0xFF
 }
 
@@ -23,7 +30,8 @@ std::string field(std::initializer_list<int> bytes, size_t length = 16, int pad 
     std::string text(length + 3, '\0');
     std::fill(text.begin(), text.begin() + static_cast<long>(length), static_cast<char>(pad));
     size_t i = 0;
-    for (int b : bytes) text[i++] = static_cast<char>(b);
+    for (int b : bytes)
+        text[i++] = static_cast<char>(b);
     return text;
 }
 
@@ -70,8 +78,10 @@ TEST(petscii, normalising_clears_padding_and_dots_carriage_returns) {
         {field({}), ""},
         {field({}, 16, 0), ""},
         {field({0x41, 0x0D, 0x42}), "A.B"},
-        {field({0x41, 0xA0, 0x42}), "A\xA0" "B"},
-        {field({0x41, 0x42, 0xA0, 0x32, 0x41}, 5), "AB\xA0" "2A"},
+        {field({0x41, 0xA0, 0x42}), "A\xA0"
+                                    "B"},
+        {field({0x41, 0x42, 0xA0, 0x32, 0x41}, 5), "AB\xA0"
+                                                   "2A"},
         {field({0x41, 0x42}, 5), "AB"},
     };
     for (const row& r : rows) {

@@ -85,8 +85,8 @@ TEST(directory_listing, empty_directory_and_broken_header) {
 TEST(directory_listing, wide_form_verifies_prg_chains) {
     test_image image = image_formatted(35, false);
     image_add_file(image, 0, 0x82, "ABC", {'a', 'b', 'c'});
-    set_entry(image, 1, 0x82, "BAD", 2);       // first sector 0/0: no chain at all
-    set_entry(image, 2, 0x00, "OLD", 4);       // scratched
+    set_entry(image, 1, 0x82, "BAD", 2); // first sector 0/0: no chain at all
+    set_entry(image, 2, 0x00, "OLD", 4); // scratched
     image_add_file(image, 3, 0x81, "TEXT", {'x'});
     const auto chain = image_add_file(image, 4, 0x02, "LONG", std::vector<uint8_t>(300, 'a'));
     set_entry(image, 4, 0x02, "LONG", 1234, chain.front()); // directory claims 234 after modulo
@@ -123,7 +123,8 @@ TEST(bam_report, fresh_disk_has_only_the_directory_allocated) {
     char line[64];
     for (int track = 1; track <= 35; ++track) {
         const int sectors = image_sectors_of_track(track);
-        const std::string map = track == 18 ? "**" + std::string(17, '.') : std::string(sectors, '.');
+        const std::string map =
+            track == 18 ? "**" + std::string(17, '.') : std::string(sectors, '.');
         std::snprintf(line, sizeof line, "%4d   %2d/%2d   %-21s\n", track, track == 18 ? 2 : 0,
                       sectors, map.c_str());
         expected += line;
