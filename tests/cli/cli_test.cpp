@@ -1,105 +1,10 @@
 // Runs the built floppeek binary on images made by the image builder and checks
 // stdout, stderr and the exit status exactly.
-#include "image_builder.h"
-
-#include <gtest/gtest.h>
+#include "cli_support.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
-
-namespace fs = std::filesystem;
-
-struct run_result {
-    std::string out;
-    std::string err;
-    int status;
-};
-
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-run_result run(const std::vector<std::string>& args) {
-    const fs::path out = fs::temp_directory_path() / ("cli_out." + std::to_string(getpid()));
-    const fs::path err = fs::temp_directory_path() / ("cli_err." + std::to_string(getpid()));
-    const pid_t child = fork();
-    if (child == 0) {
-        if (!std::freopen(out.c_str(), "w", stdout) || !std::freopen(err.c_str(), "w", stderr)) {
-            _exit(127);
-        }
-        std::vector<char*> argv{const_cast<char*>(FLOPPEEK_BINARY)};
-        for (const std::string& arg : args) {
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        }
-        argv.push_back(nullptr);
-        execv(FLOPPEEK_BINARY, argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    run_result result{slurp(out), slurp(err), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
-    fs::remove(out);
-    fs::remove(err);
-    return result;
-}
-
-const std::string banner = "floppeek v1.4 - D64 disk image inspector\n";
-
-std::string usage_text() {
-    const std::string name = FLOPPEEK_BINARY;
-    return "Parses D64 files and extracts various information\n"
-           "Uses the trakvol v2.0 library by the same author\n\n"
-           "Usage: " +
-           name +
-           " [options] [modifiers] \"<input filename or folder>\"\n"
-           "\nOptions:\n"
-           "   -d: Show directory listing (default)\n"
-           "   -b: Dump BAM contents\n"
-           "   -f \"<search pattern>\": Find file that matches a pattern (use * as wildcard)\n"
-           "\nModifiers:\n"
-           "   -s: Include SCRatched files in directory listing\n"
-           "   -w: Include additional file information in directory listing\n"
-           "   -e: Include sector error info in BAM dump\n"
-           "\nExamples:\n"
-           "   " +
-           name +
-           " -s \"0020A_UTILITIES.D64\"\n"
-           "   " +
-           name + " -b -e \"Disk images\"\n";
-}
-
-class cli : public testing::Test {
-  protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/floppeek_cli.XXXXXX";
-        dir = mkdtemp(pattern);
-    }
-    void TearDown() override {
-        fs::remove_all(dir);
-    }
-
-    // Saves `image` as `name` in the test's folder and returns its path.
-    std::string save(const test_image& image, const std::string& name) {
-        const fs::path path = dir / name;
-        EXPECT_TRUE(image_save(image, path));
-        return path;
-    }
-    std::string save_bytes(const std::string& bytes, const std::string& name) {
-        std::ofstream(dir / name, std::ios::binary) << bytes;
-        return dir / name;
-    }
-
-    fs::path dir;
-};
 
 // A small disk: DEMO (scratched), DEMO, a name with zero padding and one with a
 // shifted space inside.
@@ -246,17 +151,4 @@ TEST_F(cli, empty_folder_and_exit_status_capped_at_255) {
     EXPECT_EQ(run({dir.string()}).status, 255);
     fs::remove(dir / "bad1.d64");
     EXPECT_EQ(run({dir.string()}).status, 254);
-}
-
-TEST_F(cli, image_is_read_only_and_left_unchanged) {
-    test_image image = image_formatted(35, true);
-    image_add_file(image, 0, 0x82, "X", std::vector<uint8_t>(600, 9));
-    const std::string path = save(image, "ro.d64");
-    fs::permissions(path, fs::perms::owner_read);
-    const auto before = fs::last_write_time(path);
-    for (const char* option : {"-w", "-b", "-s"}) {
-        EXPECT_EQ(run({option, "-e", path}).status, 0);
-    }
-    EXPECT_EQ(fs::last_write_time(path), before);
-    EXPECT_EQ(slurp(path), std::string(image.bytes.begin(), image.bytes.end()));
 }

@@ -71,4 +71,9 @@ std::vector<track_sector> image_add_file(test_image& image, int slot, uint8_t ty
 
 bool image_save(const test_image& image, const std::string& path);
 
+// The sample disk the README shows: 35 tracks with error codes, files of every type,
+// a locked and an unclosed file, a scratched entry, a name with a shifted space
+// inside, a file whose directory size is wrong and one whose chain is broken.
+test_image image_sample();
+
 #endif // FLOPPEEK_IMAGE_BUILDER_H

@@ -1,71 +1,14 @@
-// Writes the sample image that the README shows: a 35-track disk with error codes,
-// files of every type, a locked and an unclosed file, a scratched entry, a name with
-// a shifted space inside, a file whose directory size is wrong and one whose chain
-// is broken.
+// Writes the sample image that the README shows to the path given.
 #include "image_builder.h"
 
 #include <cstdio>
-
-namespace {
-
-std::vector<uint8_t> text_payload(const char* text, size_t length) {
-    std::vector<uint8_t> payload(length);
-    for (size_t i = 0; i < length; ++i) {
-        payload[i] = static_cast<uint8_t>(text[i % std::char_traits<char>::length(text)]);
-    }
-    return payload;
-}
-
-test_image make_sample() {
-    test_image image = image_formatted(35, true, "FLOPPEEK SAMPLE", "FP");
-    image_add_file(image, 0, 0x82, "HELLO WORLD", text_payload("10 PRINT \"HELLO\"\r", 600));
-    std::string intro = "INTRO";
-    intro += static_cast<char>(k_shifted_space_byte);
-    intro += "V2";
-    image_add_file(image, 1, 0xC2, intro, text_payload("intro", 2000), {3, 0});
-    image_add_file(image, 2, 0x81, "README", text_payload("read me\r", 300), {5, 0});
-    image_add_file(image, 3, 0x02, "SAVE@CRASH", text_payload("unclosed", 700), {7, 0});
-
-    // A scratched file: its entry keeps the name, its type byte is 0.
-    test_entry scratched;
-    scratched.type = 0;
-    scratched.name = petscii_name("OLD GAME");
-    scratched.first = {9, 0};
-    scratched.blocks = 5;
-    image_set_entry(image, 4, scratched);
-
-    image_add_file(image, 5, 0xC3, "NOTES", text_payload("usr", 100), {10, 0});
-    image_add_file(image, 6, 0x84, "RECORDS", text_payload("rel", 254), {11, 0});
-    image_add_file(image, 7, 0x80, "----------------", {}, {12, 0});
-
-    // The directory claims 9 blocks for a 4-sector file.
-    image_add_file(image, 8, 0x82, "MISMATCH", text_payload("m", 1000), {19, 0});
-    test_entry mismatch;
-    mismatch.name = petscii_name("MISMATCH");
-    mismatch.first = {19, 0};
-    mismatch.blocks = 9;
-    image_set_entry(image, 8, mismatch);
-
-    // The second sector of this chain links to a track the disk does not have.
-    const auto broken = image_add_file(image, 9, 0x82, "BROKEN", text_payload("b", 800), {20, 0});
-    image_link(image, broken[1], 40, 0);
-
-    image_set_error(image, broken[1], 5);
-    image_set_error(image, {2, 0}, 9);
-    image_set_error(image, {21, 3}, 11);
-    image_set_error(image, {34, 16}, 0);
-    image_set_error(image, {35, 0}, 23);
-    return image;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s OUTPUT.d64\n", argv[0]);
         return 2;
     }
-    if (!image_save(make_sample(), argv[1])) {
+    if (!image_save(image_sample(), argv[1])) {
         std::fprintf(stderr, "cannot write %s\n", argv[1]);
         return 1;
     }

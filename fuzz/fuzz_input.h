@@ -1,0 +1,50 @@
+// How a fuzz input becomes a disk image: the first byte picks one of the 16
+// recognised image lengths, the remaining bytes are laid into the image starting at
+// the header sector (track 18) and wrapping round to track 1, the rest stays zero.
+// Short inputs thus reach the header, BAM and directory at once, and the data
+// sectors of tracks 18 and 19 that chains in them point to.
+#ifndef FLOPPEEK_FUZZ_INPUT_H
+#define FLOPPEEK_FUZZ_INPUT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+inline constexpr size_t k_fuzz_header_offset = 256 * 357;
+
+// The 16 accepted lengths: 35 to 42 tracks, without and with error codes.
+inline size_t fuzz_image_size(uint8_t selector) {
+    static constexpr size_t sizes[16] = {174848, 175531, 179200, 179900, 183552, 184269,
+                                         187904, 188638, 192256, 193007, 196608, 197376,
+                                         200960, 201745, 205312, 206114};
+    return sizes[selector % 16];
+}
+
+inline std::vector<uint8_t> fuzz_image_from_input(const uint8_t* data, size_t size) {
+    if (size == 0) {
+        return {};
+    }
+    std::vector<uint8_t> image(fuzz_image_size(data[0]), 0);
+    const size_t length = size - 1 < image.size() ? size - 1 : image.size();
+    for (size_t i = 0; i < length; ++i) {
+        image[(k_fuzz_header_offset + i) % image.size()] = data[1 + i];
+    }
+    return image;
+}
+
+// The inverse, for seeds made from whole images: the selector, then the image from
+// its header sector on, wrapped round.
+inline std::vector<uint8_t> fuzz_input_from_image(const std::vector<uint8_t>& image) {
+    std::vector<uint8_t> input{0};
+    for (uint8_t selector = 0; selector < 16; ++selector) {
+        if (fuzz_image_size(selector) == image.size()) {
+            input[0] = selector;
+        }
+    }
+    for (size_t i = 0; i < image.size(); ++i) {
+        input.push_back(image[(k_fuzz_header_offset + i) % image.size()]);
+    }
+    return input;
+}
+
+#endif // FLOPPEEK_FUZZ_INPUT_H

@@ -1,0 +1,96 @@
+// Writes the seed corpora of the fuzz targets, made by the project's image builder:
+// make_seeds REPORTS_DIR PETSCII_DIR
+#include "fuzz_input.h"
+#include "image_builder.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+bool write(const std::string& path, const std::vector<uint8_t>& bytes) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    return std::fclose(file) == 0;
+}
+
+// The rotated image without its trailing zeros, which the target restores.
+std::vector<uint8_t> seed_of(const test_image& image) {
+    std::vector<uint8_t> input = fuzz_input_from_image(image.bytes);
+    while (input.size() > 1 && input.back() == 0) {
+        input.pop_back();
+    }
+    return input;
+}
+
+std::vector<test_image> seed_images() {
+    std::vector<test_image> images;
+    images.push_back(image_sample());
+    images.push_back(image_blank(35, false));
+
+    test_image wide = image_formatted(40, false, "FORTY", "40");
+    image_add_file(wide, 0, 0x82, "ON TRACK 36", std::vector<uint8_t>(600, 0x36), {36, 0});
+    images.push_back(wide);
+
+    test_image full = image_formatted(42, true, "FULL DIRECTORY", "FD");
+    for (int slot = 0; slot < 144; ++slot) {
+        const uint8_t types[] = {0x82, 0x81, 0x02, 0xC2, 0x00, 0x45, 0x80, 0x84};
+        image_add_file(full, slot, types[slot % 8], "F" + std::to_string(slot), {1, 2, 3},
+                       {19, 0}, 3);
+    }
+    image_set_error(full, {19, 0}, 5);
+    images.push_back(full);
+
+    test_image broken = image_formatted(35, false, "BROKEN", "BR");
+    const auto looping = image_add_file(broken, 0, 0x82, "LOOP", std::vector<uint8_t>(600, 1),
+                                        {19, 0});
+    image_link(broken, looping.back(), looping.front().track, looping.front().sector);
+    const auto off_disk = image_add_file(broken, 1, 0x82, "OFF", std::vector<uint8_t>(600, 2),
+                                         {20, 0});
+    image_link(broken, off_disk[1], 36, 0);
+    const auto empty_last = image_add_file(broken, 2, 0x82, "EMPTY", {}, {21, 0});
+    image_link(broken, empty_last.back(), 0, 0);
+    image_link(broken, {18, 1}, 18, 1); // the directory loops on itself
+    images.push_back(broken);
+
+    test_image names = image_formatted(35, false, "\x0d\x80\xff\x7f", "\xa0\x00");
+    test_entry entry;
+    for (int slot = 0; slot < 16; ++slot) {
+        for (int i = 0; i < 16; ++i) {
+            entry.name[i] = static_cast<uint8_t>(slot * 16 + i);
+        }
+        image_set_entry(names, slot, entry);
+    }
+    images.push_back(names);
+    return images;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s REPORTS_DIR PETSCII_DIR\n", argv[0]);
+        return 2;
+    }
+    int index = 0;
+    for (const test_image& image : seed_images()) {
+        if (!write(std::string(argv[1]) + "/seed" + std::to_string(index++), seed_of(image))) {
+            return 1;
+        }
+    }
+    const std::vector<std::vector<uint8_t>> fields = {
+        {'D', 'E', 'M', 'O', 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0},
+        {'D', 'E', 'M', 'O', 0xA0, ',', '8', '1', 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0,
+         'A', 'B', 0xA0, '2', 'A'},
+        {0x0D, 0x80, 0x00, 0x7F, 0xFF, 0xA0, 0x80, 0x41, 0xC1, 0x61, 0xE1},
+    };
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (!write(std::string(argv[2]) + "/seed" + std::to_string(i), fields[i])) {
+            return 1;
+        }
+    }
+    return 0;
+}

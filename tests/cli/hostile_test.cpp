@@ -1,0 +1,120 @@
+// Hostile paths and files: every one gets its own message and exit status, nothing
+// hangs, and nothing on disk is changed.
+#include "cli_support.h"
+
+#include <algorithm>
+#include <sys/stat.h>
+
+namespace {
+
+const std::string not_recognized = "Input file not recognized as a supported D64 image\n";
+
+std::vector<std::string> sorted_lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+} // namespace
+
+TEST_F(cli, only_the_exact_image_lengths_are_recognised) {
+    const size_t lengths[] = {174848, 175531, 179200, 179900, 183552, 184269, 187904, 188638,
+                              192256, 193007, 196608, 197376, 200960, 201745, 205312, 206114};
+    for (const size_t length : lengths) {
+        for (const long delta : {-1L, 0L, 1L}) {
+            const std::string path = save_bytes(std::string(length + delta, '\0'), "x.d64");
+            const run_result result = run({path});
+            SCOPED_TRACE(std::to_string(length + delta));
+            // An image of zeros has a header that does not link to the directory.
+            EXPECT_EQ(result.out, delta == 0 ? "0 .\"????????????????\" ?????\n0 blocks free.\n" : "");
+            EXPECT_EQ(result.err, banner + "\n" + (delta == 0 ? "" : not_recognized) + "\n");
+            EXPECT_EQ(result.status, delta == 0 ? 0 : 1);
+        }
+    }
+    for (const size_t length : {size_t{0}, size_t{1} << 20}) {
+        const run_result result = run({save_bytes(std::string(length, 'x'), "x.d64")});
+        EXPECT_EQ(result.err, banner + "\n" + not_recognized + "\n");
+        EXPECT_EQ(result.status, 1);
+    }
+}
+
+TEST_F(cli, special_files_fail_without_hanging) {
+    const std::string fifo = dir / "pipe.d64";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    struct row {
+        std::string path, err;
+    };
+    const row rows[] = {
+        {fifo, "Cannot seek to EOF in input file\n"},
+        {"/dev/null", not_recognized},
+        {"/dev/zero", not_recognized},
+    };
+    for (const row& r : rows) {
+        const run_result result = run({r.path});
+        EXPECT_EQ(result.status, 1) << r.path; // -2 would mean it hung
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, banner + "\n" + r.err + "\n") << r.path;
+    }
+}
+
+TEST_F(cli, odd_folder_entries_fail_one_by_one_and_odd_names_pass_through) {
+    const test_image image = image_formatted(35, false, "ODD", "01");
+    fs::create_directory(dir / "x.d64");
+    ASSERT_EQ(mkfifo((dir / "y.d64").c_str(), 0600), 0);
+    fs::create_symlink(dir / "nowhere", dir / "z.d64");
+    const std::vector<std::string> good = {"with space.d64", "quote\"d.D64", "caf\xc3\xa9.d64",
+                                           "\xff\x01.d64"};
+    for (const std::string& name : good) {
+        save(image, name);
+    }
+    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+
+    const run_result result = run({"-f", "*", dir.string()});
+    EXPECT_EQ(result.status, 3);
+    const std::vector<std::string> errors = sorted_lines(result.err);
+    const std::vector<std::string> expected_errors = {"",
+                                                      "",
+                                                      "Cannot open file for reading: \"x.d64\"",
+                                                      "Cannot open file for reading: \"z.d64\"",
+                                                      "Cannot seek to EOF in input file",
+                                                      banner.substr(0, banner.size() - 1)};
+    EXPECT_EQ(errors, expected_errors);
+    std::string parsed;
+    for (const std::string& line : sorted_lines(result.out)) {
+        if (line.rfind("Parsing: ", 0) == 0) {
+            parsed += line + "\n";
+        }
+    }
+    std::vector<std::string> names = good;
+    names.insert(names.end(), {"x.d64", "y.d64", "z.d64"});
+    std::sort(names.begin(), names.end());
+    std::string expected_parsed;
+    for (const std::string& name : names) {
+        expected_parsed += "Parsing: \"" + name + "\"\n";
+    }
+    EXPECT_EQ(parsed, expected_parsed);
+    EXPECT_EQ(sorted_lines(result.out).size(), 1 + 2 * 7 + 4u); // heading, blank+Parsing, matches
+    fs::permissions(dir, fs::perms::owner_all);
+}
+
+TEST_F(cli, read_only_image_and_folder_are_listed_and_left_unchanged) {
+    test_image image = image_formatted(35, true, "KEEP", "01");
+    image_add_file(image, 0, 0x82, "X", std::vector<uint8_t>(600, 9));
+    const std::string path = save(image, "keep.d64");
+    fs::permissions(path, fs::perms::owner_read);
+    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+    const auto before = fs::last_write_time(path);
+    for (const char* option : {"-w", "-b", "-s"}) {
+        const run_result result = run({option, "-e", dir.string()});
+        EXPECT_EQ(result.status, 0);
+        EXPECT_NE(result.out.find("Parsing: \"keep.d64\"\n"), std::string::npos);
+        EXPECT_EQ(run({option, "-e", path}).status, 0);
+    }
+    EXPECT_EQ(fs::last_write_time(path), before);
+    EXPECT_EQ(slurp(path), std::string(image.bytes.begin(), image.bytes.end()));
+    fs::permissions(dir, fs::perms::owner_all);
+}

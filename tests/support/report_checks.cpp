@@ -1,0 +1,121 @@
+#include "report_checks.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+
+constexpr int k_max_slots = 144;
+
+template <class Print> std::string capture(Print&& print) {
+    char* text = nullptr;
+    size_t length = 0;
+    FILE* stream = open_memstream(&text, &length);
+    print(stream);
+    std::fclose(stream);
+    std::string result(text, length);
+    std::free(text);
+    return result;
+}
+
+bool printable(const std::string& text) {
+    for (char c : text) {
+        if (c != '\n' && (c < 32 || c > 126)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+size_t line_count(const std::string& text) {
+    size_t lines = 0;
+    for (char c : text) {
+        lines += c == '\n';
+    }
+    return lines;
+}
+
+std::string listing_failure(const d64_disk* disk) {
+    for (int form = 0; form < 4; ++form) {
+        const bool scratched = form & 1;
+        const bool wide = form & 2;
+        const std::string text = capture([&](FILE* stream) {
+            d64_dump_directory_contents(disk, scratched, wide, stream);
+        });
+        if (!printable(text)) {
+            return "listing prints a byte that is not printable ASCII";
+        }
+        // The header takes 4 lines in the wide form; the narrow one has a header
+        // line and a closing line.
+        if (line_count(text) > k_max_slots + (wide ? 4u : 2u)) {
+            return "listing prints more than 144 entry lines";
+        }
+    }
+    for (bool errors : {false, true}) {
+        const std::string text =
+            capture([&](FILE* stream) { d64_dump_bam_contents(disk, errors, stream); });
+        if (!printable(text)) {
+            return "BAM report prints a byte that is not printable ASCII";
+        }
+    }
+    return "";
+}
+
+std::string chain_failure(const d64_disk* disk) {
+    const auto sector_count = static_cast<int32_t>(disk->sector_data_size / 256);
+    d64_dir_cursor cursor;
+    const d64_dir_entry* entry = nullptr;
+    d64_first_dir_entry(disk, &cursor, &entry);
+    int slots = 0;
+    do {
+        int32_t sectors = 0;
+        int32_t bytes = 0;
+        d64_calculate_file_size_sectors(disk, entry, &sectors);
+        d64_calculate_file_size_bytes(disk, entry, &bytes);
+        if (sectors < 0 || sectors > sector_count) {
+            return "chain walk counts more sectors than the image has";
+        }
+        if (bytes < -sector_count || bytes > 254 * sector_count) {
+            return "chain walk counts more bytes than the image holds";
+        }
+    } while (++slots < k_max_slots && d64_next_dir_entry(disk, &cursor, &entry));
+    return "";
+}
+
+// The search prints to standard output: for the check, that descriptor points to a
+// temporary file while it runs.
+std::string search_failure(const d64_disk* disk, const char* pattern) {
+    std::fflush(stdout);
+    FILE* temporary = std::tmpfile();
+    const int saved = dup(fileno(stdout));
+    dup2(fileno(temporary), fileno(stdout));
+    bool found = false;
+    d64_find_pattern(disk, pattern, &found);
+    std::fflush(stdout);
+    dup2(saved, fileno(stdout));
+    close(saved);
+    std::rewind(temporary);
+    std::string text;
+    for (int c; (c = std::fgetc(temporary)) != EOF;) {
+        text += static_cast<char>(c);
+    }
+    std::fclose(temporary);
+    if (!printable(text) || line_count(text) != (found ? 1u : 0u)) {
+        return "search prints something other than one printable line per match";
+    }
+    return "";
+}
+
+} // namespace
+
+std::string report_check_failure(const d64_disk* disk, const char* pattern) {
+    std::string failure = listing_failure(disk);
+    if (failure.empty()) {
+        failure = chain_failure(disk);
+    }
+    if (failure.empty()) {
+        failure = search_failure(disk, pattern);
+    }
+    return failure;
+}
