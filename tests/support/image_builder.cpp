@@ -34,10 +34,11 @@ int free_sector_from(const test_image& image, int track, int sector) {
 }
 
 // The next sector of a chain: `interleave` on within the track, else the next track
-// outward that has room (the directory track is kept for the directory).
+// outward that has room, wrapping round to track 1 (the directory track is kept for
+// the directory).
 track_sector next_free(const test_image& image, track_sector from, int interleave) {
-    for (int track = from.track, first = from.sector + interleave; track <= image.tracks;
-         ++track, first = 0) {
+    for (int step = 0, first = from.sector + interleave; step < image.tracks; ++step, first = 0) {
+        const int track = (from.track - 1 + step) % image.tracks + 1;
         if (track == k_dir_track) {
             continue;
         }

@@ -1,0 +1,64 @@
+// Writes a folder of realistic full disks for the benchmark:
+// make_image_set FOLDER COUNT
+// Each is a 35-track image holding about 25 PRG and SEQ files that fill the disk,
+// chained at the drive's usual interleave of 10; every tenth carries error codes.
+#include "image_builder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+
+namespace {
+
+constexpr int k_files = 25;
+constexpr int k_free_sectors = 664;
+constexpr int k_payload_per_sector = 254;
+
+test_image full_disk(int index, std::mt19937& random) {
+    const bool with_errors = index % 10 == 0;
+    test_image image = image_formatted(35, with_errors, "DISK " + std::to_string(index), "BM");
+    // Sizes that add up to nearly the whole disk: a few sectors stay free.
+    int remaining = k_free_sectors - 4;
+    for (int slot = 0; slot < k_files; ++slot) {
+        // Around the average of what is left, leaving a sector for each file to come.
+        const int left = k_files - slot;
+        const int most = std::max(1, std::min(2 * remaining / left - 1, remaining - (left - 1)));
+        const int sectors =
+            left == 1 ? remaining : std::uniform_int_distribution<int>(1, most)(random);
+        remaining -= sectors;
+        std::vector<uint8_t> payload(static_cast<size_t>(sectors - 1) * k_payload_per_sector +
+                                     std::uniform_int_distribution<size_t>(1, 254)(random));
+        for (uint8_t& byte : payload) {
+            byte = static_cast<uint8_t>(random());
+        }
+        const uint8_t type = slot % 4 == 3 ? 0x81 : 0x82; // one in four is SEQ
+        image_add_file(image, slot, type, "FILE " + std::to_string(slot), payload, {17, 0}, 10);
+    }
+    if (with_errors) {
+        image_set_error(image, {1, 0}, 5);
+        image_set_error(image, {20, 3}, 2);
+    }
+    return image;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s FOLDER COUNT\n", argv[0]);
+        return 2;
+    }
+    const int count = std::atoi(argv[2]);
+    std::mt19937 random(1541);
+    for (int index = 0; index < count; ++index) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/disk%05d.d64", index);
+        if (!image_save(full_disk(index, random), argv[1] + std::string(name))) {
+            std::fprintf(stderr, "cannot write %s%s\n", argv[1], name);
+            return 1;
+        }
+    }
+    return 0;
+}
