@@ -9,6 +9,16 @@ namespace {
 
 const std::string not_recognized = "Input file not recognized as a supported D64 image\n";
 
+// Names in a folder, sorted.
+std::vector<std::string> folder_names(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& item : fs::directory_iterator(folder)) {
+        names.push_back(item.path().filename());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 std::vector<std::string> sorted_lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
@@ -72,9 +82,11 @@ TEST_F(cli, odd_folder_entries_fail_one_by_one_and_odd_names_pass_through) {
         save(image, name);
     }
     fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+    const std::vector<std::string> before = folder_names(dir);
 
     const run_result result = run({"-f", "*", dir.string()});
     EXPECT_EQ(result.status, 3);
+    EXPECT_EQ(folder_names(dir), before); // nothing created, nothing removed
     const std::vector<std::string> errors = sorted_lines(result.err);
     const std::vector<std::string> expected_errors = {"",
                                                       "",
