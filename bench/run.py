@@ -5,7 +5,8 @@ hashing the same files, and measures its peak memory.
 For each folder size N it generates N realistic 35-track images, warms the page
 cache, then runs every command several times in turn and reports the median wall
 time with its spread, the ratios floppeek -w / md5sum and floppeek / cat, and the
-peak resident memory of floppeek.
+peak resident memory of floppeek. A third baseline, read_files, only reads every
+file whole: the floor for any folder walk.
 
     python3 bench/run.py                  # N = 100 and 2000, 7 runs each
     python3 bench/run.py --counts 5 --runs 1 --no-targets   # smoke run
@@ -33,7 +34,8 @@ def build(build_dir):
     subprocess.run(["cmake", "--build", "--preset", "bench"], cwd=ROOT, check=True,
                    stdout=subprocess.DEVNULL)
     return (os.path.join(build_dir, "floppeek"),
-            os.path.join(build_dir, "bench", "make_image_set"))
+            os.path.join(build_dir, "bench", "make_image_set"),
+            os.path.join(build_dir, "bench", "read_files"))
 
 
 def timed(argv, rss_file):
@@ -72,7 +74,8 @@ def warm(files):
                 pass
 
 
-def bench_folder(floppeek, generator, count, runs, work):
+def bench_folder(tools, count, runs, work):
+    floppeek, generator, read_files = tools
     folder = os.path.join(work, f"images{count}")
     os.makedirs(folder)
     subprocess.run([generator, folder, str(count)], check=True)
@@ -86,6 +89,7 @@ def bench_folder(floppeek, generator, count, runs, work):
         "floppeek -f": [floppeek, "-f", "file 2*", folder],
         "cat": ["cat", *files],
         "md5sum": ["md5sum", *files],
+        "read_files": [read_files, *files],
     }
     times, rss = measure(commands, runs, os.path.join(work, "rss"))
     megabytes = sum(os.path.getsize(path) for path in files) / 1e6
@@ -101,6 +105,7 @@ def bench_folder(floppeek, generator, count, runs, work):
     narrow_ratio = median["floppeek"] / median["cat"]
     floppeek_rss = max(rss[name] for name in commands if name.startswith("floppeek"))
     print(f"  floppeek -w / md5sum = {wide_ratio:.2f}   floppeek / cat = {narrow_ratio:.2f}   "
+          f"floppeek / read_files = {median['floppeek'] / median['read_files']:.2f}   "
           f"floppeek peak RSS = {floppeek_rss} KiB")
     return wide_ratio, narrow_ratio, floppeek_rss
 
@@ -114,10 +119,10 @@ def main():
                         help="report only; do not fail when a target is missed")
     args = parser.parse_args()
 
-    floppeek, generator = build(args.build_dir)
+    tools = build(args.build_dir)
     work = tempfile.mkdtemp(prefix="floppeek-bench.")
     try:
-        results = [bench_folder(floppeek, generator, n, args.runs, work) for n in args.counts]
+        results = [bench_folder(tools, n, args.runs, work) for n in args.counts]
     finally:
         shutil.rmtree(work)
 
