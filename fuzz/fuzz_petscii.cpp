@@ -30,7 +30,9 @@ void check_text(const char* text, size_t limit, const char* what) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The input is cut into a 16-byte name, a 5-byte id and an 18-byte field.
     uint8_t fields[16 + 5 + 18] = {0};
-    std::memcpy(fields, data, size < sizeof fields ? size : sizeof fields);
+    if (size > 0) {
+        std::memcpy(fields, data, size < sizeof fields ? size : sizeof fields);
+    }
 
     char name[17] = {0};
     std::memcpy(name, fields, 16);

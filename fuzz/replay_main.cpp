@@ -22,7 +22,9 @@ bool replay_file(const fs::path& path) {
     }
     const std::vector<uint8_t> data{std::istreambuf_iterator<char>(in),
                                     std::istreambuf_iterator<char>()};
-    LLVMFuzzerTestOneInput(data.data(), data.size());
+    // Like libFuzzer, never hand over a null pointer, even for an empty input.
+    static const uint8_t empty = 0;
+    LLVMFuzzerTestOneInput(data.empty() ? &empty : data.data(), data.size());
     return true;
 }
 
