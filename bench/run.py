@@ -140,7 +140,7 @@ def main():
     if growth >= MAX_RSS_GROWTH_KIB:
         missed.append(f"RSS grows by {growth} KiB >= {MAX_RSS_GROWTH_KIB} KiB")
     for line in missed:
-        print("target missed:", line)
+        print("target missed:", line, "(not judged in this run)" if args.no_targets else "")
     if not missed:
         print("all targets met")
     return 1 if missed and not args.no_targets else 0
