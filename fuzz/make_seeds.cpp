@@ -38,18 +38,18 @@ std::vector<test_image> seed_images() {
     test_image full = image_formatted(42, true, "FULL DIRECTORY", "FD");
     for (int slot = 0; slot < 144; ++slot) {
         const uint8_t types[] = {0x82, 0x81, 0x02, 0xC2, 0x00, 0x45, 0x80, 0x84};
-        image_add_file(full, slot, types[slot % 8], "F" + std::to_string(slot), {1, 2, 3},
-                       {19, 0}, 3);
+        image_add_file(full, slot, types[slot % 8], "F" + std::to_string(slot), {1, 2, 3}, {19, 0},
+                       3);
     }
     image_set_error(full, {19, 0}, 5);
     images.push_back(full);
 
     test_image broken = image_formatted(35, false, "BROKEN", "BR");
-    const auto looping = image_add_file(broken, 0, 0x82, "LOOP", std::vector<uint8_t>(600, 1),
-                                        {19, 0});
+    const auto looping =
+        image_add_file(broken, 0, 0x82, "LOOP", std::vector<uint8_t>(600, 1), {19, 0});
     image_link(broken, looping.back(), looping.front().track, looping.front().sector);
-    const auto off_disk = image_add_file(broken, 1, 0x82, "OFF", std::vector<uint8_t>(600, 2),
-                                         {20, 0});
+    const auto off_disk =
+        image_add_file(broken, 1, 0x82, "OFF", std::vector<uint8_t>(600, 2), {20, 0});
     image_link(broken, off_disk[1], 36, 0);
     const auto empty_last = image_add_file(broken, 2, 0x82, "EMPTY", {}, {21, 0});
     image_link(broken, empty_last.back(), 0, 0);
@@ -82,9 +82,10 @@ int main(int argc, char** argv) {
         }
     }
     const std::vector<std::vector<uint8_t>> fields = {
-        {'D', 'E', 'M', 'O', 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0},
-        {'D', 'E', 'M', 'O', 0xA0, ',', '8', '1', 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0,
-         'A', 'B', 0xA0, '2', 'A'},
+        {'D', 'E', 'M', 'O', 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0,
+         0xA0},
+        {'D',  'E',  'M',  'O',  0xA0, ',', '8', '1',  0xA0, 0xA0, 0xA0,
+         0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 'A', 'B', 0xA0, '2',  'A'},
         {0x0D, 0x80, 0x00, 0x7F, 0xFF, 0xA0, 0x80, 0x41, 0xC1, 0x61, 0xE1},
     };
     for (size_t i = 0; i < fields.size(); ++i) {

@@ -60,7 +60,9 @@ inline run_result run(const std::vector<std::string>& args) {
         usleep(5000);
     }
     run_result result{slurp(out), slurp(err),
-                      timed_out ? -2 : WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+                      timed_out           ? -2
+                      : WIFEXITED(status) ? WEXITSTATUS(status)
+                                          : -1};
     fs::remove(out);
     fs::remove(err);
     return result;

@@ -40,7 +40,8 @@ TEST_F(cli, only_the_exact_image_lengths_are_recognised) {
             const run_result result = run({path});
             SCOPED_TRACE(std::to_string(length + delta));
             // An image of zeros has a header that does not link to the directory.
-            EXPECT_EQ(result.out, delta == 0 ? "0 .\"????????????????\" ?????\n0 blocks free.\n" : "");
+            EXPECT_EQ(result.out,
+                      delta == 0 ? "0 .\"????????????????\" ?????\n0 blocks free.\n" : "");
             EXPECT_EQ(result.err, banner + "\n" + (delta == 0 ? "" : not_recognized) + "\n");
             EXPECT_EQ(result.status, delta == 0 ? 0 : 1);
         }

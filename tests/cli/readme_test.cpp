@@ -41,7 +41,8 @@ std::vector<example> readme_examples() {
     std::vector<example> examples;
     std::string line;
     while (std::getline(readme, line)) {
-        if (line != "```console" || !std::getline(readme, line) || line.rfind("$ floppeek ", 0) != 0) {
+        if (line != "```console" || !std::getline(readme, line) ||
+            line.rfind("$ floppeek ", 0) != 0) {
             continue;
         }
         example current;

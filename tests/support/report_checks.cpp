@@ -1,23 +1,13 @@
 #include "report_checks.h"
 
+#include "test_support.h"
+
 #include <cstdio>
-#include <cstdlib>
 #include <unistd.h>
 
 namespace {
 
 constexpr int k_max_slots = 144;
-
-template <class Print> std::string capture(Print&& print) {
-    char* text = nullptr;
-    size_t length = 0;
-    FILE* stream = open_memstream(&text, &length);
-    print(stream);
-    std::fclose(stream);
-    std::string result(text, length);
-    std::free(text);
-    return result;
-}
 
 bool printable(const std::string& text) {
     for (char c : text) {
@@ -40,9 +30,8 @@ std::string listing_failure(const d64_disk* disk) {
     for (int form = 0; form < 4; ++form) {
         const bool scratched = form & 1;
         const bool wide = form & 2;
-        const std::string text = capture([&](FILE* stream) {
-            d64_dump_directory_contents(disk, scratched, wide, stream);
-        });
+        const std::string text = capture_stream(
+            [&](FILE* stream) { d64_dump_directory_contents(disk, scratched, wide, stream); });
         if (!printable(text)) {
             return "listing prints a byte that is not printable ASCII";
         }
@@ -54,7 +43,7 @@ std::string listing_failure(const d64_disk* disk) {
     }
     for (bool errors : {false, true}) {
         const std::string text =
-            capture([&](FILE* stream) { d64_dump_bam_contents(disk, errors, stream); });
+            capture_stream([&](FILE* stream) { d64_dump_bam_contents(disk, errors, stream); });
         if (!printable(text)) {
             return "BAM report prints a byte that is not printable ASCII";
         }

@@ -15,8 +15,8 @@ std::vector<test_image> base_images() {
     std::vector<test_image> images = {image_sample(), image_formatted(42, true, "BASE", "42")};
     test_image full = image_formatted(35, false, "FULL", "01");
     for (int slot = 0; slot < 144; ++slot) {
-        image_add_file(full, slot, static_cast<uint8_t>(0x80 | (slot % 5)), "F", {1, 2, 3},
-                       {19, 0}, 3);
+        image_add_file(full, slot, static_cast<uint8_t>(0x80 | (slot % 5)), "F", {1, 2, 3}, {19, 0},
+                       3);
     }
     images.push_back(full);
     test_image looping = image_formatted(35, false, "LOOP", "01");
@@ -54,8 +54,8 @@ TEST(properties, hold_on_random_and_mutated_images) {
             image = bases[below(bases.size())];
             const size_t changes = 1 + below(40);
             for (size_t i = 0; i < changes; ++i) {
-                const size_t at = below(2) ? k_header_offset + below(19 * 256)
-                                           : below(image.bytes.size());
+                const size_t at =
+                    below(2) ? k_header_offset + below(19 * 256) : below(image.bytes.size());
                 image.bytes[at] = static_cast<uint8_t>(random());
             }
         }
