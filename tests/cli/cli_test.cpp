@@ -85,6 +85,12 @@ TEST_F(cli, search_matches_converted_names_and_reports_the_first) {
         EXPECT_EQ(result.out, r.out) << r.pattern;
         EXPECT_EQ(result.err, banner + "\n\n");
     }
+    // A directory sector linking to itself: the search gives up after 144 slots.
+    test_image looping = search_image();
+    image_link(looping, {18, 1}, 18, 1);
+    const run_result result = run({"-f", "x*", save(looping, "loop.d64")});
+    EXPECT_EQ(result.status, 0); // -2 would mean it never ended
+    EXPECT_EQ(result.out, "");
 }
 
 TEST_F(cli, path_failures_are_reported_in_their_own_words) {
