@@ -15,7 +15,7 @@ constexpr uint8_t k_locked_flag = 0x40;
 constexpr uint8_t k_type_code_mask = 0x3F;
 constexpr uint8_t k_type_prg = 2;
 constexpr int32_t k_md5_length = 16;
-// A 1541 directory line shows at most three digits of the block count.
+// The size column is three characters wide: counts are shown modulo 1000.
 constexpr int32_t k_block_count_modulus = 1000;
 
 struct listing_options {
