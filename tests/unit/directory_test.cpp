@@ -74,9 +74,33 @@ TEST(directory, end_of_walk_leaves_cursor_and_entry_alone) {
     EXPECT_FALSE(d64_next_dir_entry(disk.get(), &cursor, &entry));
     EXPECT_EQ(entry, last);
     EXPECT_EQ(cursor.entry_index, 7);
-    d64_dir_cursor forged{40, 0, 7};
-    EXPECT_FALSE(d64_next_dir_entry(disk.get(), &forged, &entry));
     EXPECT_FALSE(d64_first_dir_entry(disk.get(), nullptr, &entry));
+}
+
+TEST(directory, cursor_the_walk_did_not_produce_reads_nothing_outside_the_image) {
+    // The image is followed by guard sectors that each link to 18/1: a walk that read
+    // past the image would find a valid link there and carry on.
+    test_image image = image_formatted(35, false);
+    const size_t image_size = image.bytes.size();
+    image.bytes.resize(image_size + 64 * 256);
+    for (size_t at = image_size; at < image.bytes.size(); at += 256) {
+        image.bytes[at] = 18;
+        image.bytes[at + 1] = 1;
+    }
+    d64_disk* raw = nullptr;
+    ASSERT_TRUE(d64_init_disk(&raw, image.bytes.data(), image_size));
+    const disk_ptr disk(raw, std::free);
+    const d64_dir_cursor forged[] = {{40, 0, 7},  {40, 0, 0}, {36, 5, 3}, {18, 19, 7},
+                                     {18, 19, 0}, {0, 0, 0},  {1, 21, 7}};
+    for (const d64_dir_cursor& start : forged) {
+        d64_dir_cursor cursor = start;
+        const d64_dir_entry* entry = nullptr;
+        SCOPED_TRACE(std::to_string(start.track) + "/" + std::to_string(start.sector) + " #" +
+                     std::to_string(start.entry_index));
+        EXPECT_FALSE(d64_next_dir_entry(disk.get(), &cursor, &entry));
+        EXPECT_EQ(entry, nullptr);
+        EXPECT_EQ(cursor.entry_index, start.entry_index);
+    }
 }
 
 TEST(directory, entry_fields) {

@@ -72,6 +72,26 @@ TEST(directory_listing, narrow_form_columns) {
     }
 }
 
+TEST(directory_listing, scratched_names_of_every_length_are_listed_on_request) {
+    struct row {
+        std::string_view name;
+        std::string line;
+    };
+    const row rows[] = {
+        {"G", "5    \"g\"                scr "},
+        {"ABCDEFGHIJKLMNO", "5    \"abcdefghijklmno\"  scr "},
+        {"ABCDEFGHIJKLMNOP", "5    \"abcdefghijklmnop\" scr "},
+    };
+    for (const row& r : rows) {
+        test_image image = image_formatted(35, false);
+        set_entry(image, 0, 0x00, r.name, 5);
+        const auto shown = lines_of(listing(image, true, false));
+        ASSERT_EQ(shown.size(), 3u) << r.name;
+        EXPECT_EQ(shown[1], r.line);
+        EXPECT_EQ(lines_of(listing(image, false, false)).size(), 2u) << r.name;
+    }
+}
+
 TEST(directory_listing, empty_directory_and_broken_header) {
     test_image image = image_formatted(35, false, "", "");
     set_entry(image, 0, 0x00, "", 0);
@@ -121,16 +141,11 @@ TEST(bam_report, fresh_disk_has_only_the_directory_allocated) {
     const auto lines = lines_of(bam(image_formatted(35, true), false));
     ASSERT_EQ(lines.size(), 37u);
     const std::pair<size_t, std::string> expected[] = {
-        {0, "Track  Used    Allocation status"},
-        {1, "   1    0/21   ....................."},
-        {17, "  17    0/21   ....................."},
-        {18, "  18    2/19   **.................  "},
-        {24, "  24    0/19   ...................  "},
-        {25, "  25    0/18   ..................   "},
-        {30, "  30    0/18   ..................   "},
-        {31, "  31    0/17   .................    "},
-        {35, "  35    0/17   .................    "},
-        {36, "Totals:                    0/  2/683"},
+        {0, "Track  Used    Allocation status"},      {1, "   1    0/21   ....................."},
+        {17, "  17    0/21   ....................."}, {18, "  18    2/19   **.................  "},
+        {24, "  24    0/19   ...................  "}, {25, "  25    0/18   ..................   "},
+        {30, "  30    0/18   ..................   "}, {31, "  31    0/17   .................    "},
+        {35, "  35    0/17   .................    "}, {36, "Totals:                    0/  2/683"},
     };
     for (const auto& [index, line] : expected) {
         EXPECT_EQ(lines[index], line);

@@ -1,0 +1,176 @@
+// Every pointer argument that the public header says is checked: a null makes the
+// call return false and write nothing through the other arguments.
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+namespace {
+
+// Everything a call could write to, filled with a marker that no call produces.
+struct outputs {
+    char name[17];
+    char id[6];
+    int32_t number;
+    int32_t track;
+    int32_t sector;
+    uint8_t code;
+    uint8_t digest[16];
+    d64_dir_cursor cursor;
+    const d64_dir_entry* entry;
+    d64_disk* disk;
+    bool found;
+    int visits;
+};
+
+void mark(outputs& out) {
+    std::memset(&out, 0x5A, sizeof out);
+    out.found = true; // the search clears it on entry
+    out.visits = 0;
+}
+
+bool unchanged(const outputs& out) {
+    outputs fresh;
+    mark(fresh);
+    return std::memcmp(&out, &fresh, sizeof out) == 0;
+}
+
+bool count_visit(const uint8_t*, void* context) {
+    ++static_cast<outputs*>(context)->visits;
+    return true;
+}
+
+} // namespace
+
+TEST(null_arguments, every_checked_pointer_gives_false_and_writes_nothing) {
+    test_image image = image_formatted(35, false);
+    image_add_file(image, 0, 0x82, "FILE", {1, 2, 3});
+    const disk_ptr disk_owner = open_disk(image);
+    const d64_disk* disk = disk_owner.get();
+    const auto* entry = reinterpret_cast<const d64_dir_entry*>(image_sector(image, {18, 1}));
+    const uint8_t* bytes = image.bytes.data();
+    const uint64_t size = image.bytes.size();
+
+    using call = std::function<bool(outputs&, FILE*)>;
+    const std::pair<const char*, call> calls[] = {
+        {"init_disk(image)",
+         [&](outputs& o, FILE*) { return d64_init_disk(&o.disk, nullptr, size); }},
+        {"init_disk(size 0)", [&](outputs& o, FILE*) { return d64_init_disk(&o.disk, bytes, 0); }},
+        {"dump_directory(disk)",
+         [&](outputs&, FILE* s) { return d64_dump_directory_contents(nullptr, true, true, s); }},
+        {"dump_directory(stream)",
+         [&](outputs&, FILE*) { return d64_dump_directory_contents(disk, true, true, nullptr); }},
+        {"dump_bam(disk)",
+         [&](outputs&, FILE* s) { return d64_dump_bam_contents(nullptr, true, s); }},
+        {"dump_bam(stream)",
+         [&](outputs&, FILE*) { return d64_dump_bam_contents(disk, true, nullptr); }},
+        {"find_pattern(disk)",
+         [&](outputs& o, FILE*) { return d64_find_pattern(nullptr, "*", &o.found); }},
+        {"find_pattern(found)",
+         [&](outputs&, FILE*) { return d64_find_pattern(disk, "*", nullptr); }},
+        {"track_and_sector_valid(disk)",
+         [&](outputs&, FILE*) { return d64_are_track_and_sector_valid(nullptr, 18, 0); }},
+        {"get_disk_name(disk)",
+         [&](outputs& o, FILE*) { return d64_get_disk_name(nullptr, o.name); }},
+        {"get_disk_id(disk)", [&](outputs& o, FILE*) { return d64_get_disk_id(nullptr, o.id); }},
+        {"is_sector_allocated(disk)",
+         [&](outputs&, FILE*) { return d64_is_sector_allocated(nullptr, 18, 0); }},
+        {"get_sector_error_info(disk)",
+         [&](outputs& o, FILE*) { return d64_get_sector_error_info(nullptr, 1, 0, &o.code); }},
+        {"get_sector_error_info(code)",
+         [&](outputs&, FILE*) { return d64_get_sector_error_info(disk, 1, 0, nullptr); }},
+        {"count_free_sectors(disk)",
+         [&](outputs& o, FILE*) { return d64_count_free_sectors(nullptr, &o.number); }},
+        {"count_free_sectors(total)",
+         [&](outputs&, FILE*) { return d64_count_free_sectors(disk, nullptr); }},
+        {"first_dir_entry(disk)",
+         [&](outputs& o, FILE*) { return d64_first_dir_entry(nullptr, &o.cursor, &o.entry); }},
+        {"first_dir_entry(cursor)",
+         [&](outputs& o, FILE*) { return d64_first_dir_entry(disk, nullptr, &o.entry); }},
+        {"first_dir_entry(entry)",
+         [&](outputs& o, FILE*) { return d64_first_dir_entry(disk, &o.cursor, nullptr); }},
+        {"next_dir_entry(disk)",
+         [&](outputs& o, FILE*) { return d64_next_dir_entry(nullptr, &o.cursor, &o.entry); }},
+        {"next_dir_entry(cursor)",
+         [&](outputs& o, FILE*) { return d64_next_dir_entry(disk, nullptr, &o.entry); }},
+        {"next_dir_entry(entry)",
+         [&](outputs& o, FILE*) { return d64_next_dir_entry(disk, &o.cursor, nullptr); }},
+        {"get_file_name(entry)",
+         [&](outputs& o, FILE*) { return d64_get_file_name(nullptr, o.name); }},
+        {"get_file_type(entry)",
+         [&](outputs& o, FILE*) { return d64_get_file_type(nullptr, &o.code); }},
+        {"get_file_type(type)", [&](outputs&, FILE*) { return d64_get_file_type(entry, nullptr); }},
+        {"get_file_size_sectors(entry)",
+         [&](outputs& o, FILE*) { return d64_get_file_size_sectors(nullptr, &o.number); }},
+        {"get_file_size_sectors(size)",
+         [&](outputs&, FILE*) { return d64_get_file_size_sectors(entry, nullptr); }},
+        {"first_track_and_sector(disk)",
+         [&](outputs& o, FILE*) {
+             return d64_get_file_first_track_and_sector(nullptr, entry, &o.track, &o.sector);
+         }},
+        {"first_track_and_sector(entry)",
+         [&](outputs& o, FILE*) {
+             return d64_get_file_first_track_and_sector(disk, nullptr, &o.track, &o.sector);
+         }},
+        {"first_track_and_sector(track)",
+         [&](outputs& o, FILE*) {
+             return d64_get_file_first_track_and_sector(disk, entry, nullptr, &o.sector);
+         }},
+        {"first_track_and_sector(sector)",
+         [&](outputs& o, FILE*) {
+             return d64_get_file_first_track_and_sector(disk, entry, &o.track, nullptr);
+         }},
+        {"sector_foreach(disk)",
+         [&](outputs& o, FILE*) {
+             return d64_file_sector_foreach(count_visit, nullptr, entry, &o);
+         }},
+        {"sector_foreach(entry)",
+         [&](outputs& o, FILE*) {
+             return d64_file_sector_foreach(count_visit, disk, nullptr, &o);
+         }},
+        {"sector_foreach(context)",
+         [&](outputs&, FILE*) {
+             return d64_file_sector_foreach(count_visit, disk, entry, nullptr);
+         }},
+        {"size_sectors(disk)",
+         [&](outputs& o, FILE*) {
+             return d64_calculate_file_size_sectors(nullptr, entry, &o.number);
+         }},
+        {"size_sectors(entry)",
+         [&](outputs& o, FILE*) {
+             return d64_calculate_file_size_sectors(disk, nullptr, &o.number);
+         }},
+        {"size_sectors(count)",
+         [&](outputs&, FILE*) { return d64_calculate_file_size_sectors(disk, entry, nullptr); }},
+        {"size_bytes(disk)",
+         [&](outputs& o, FILE*) {
+             return d64_calculate_file_size_bytes(nullptr, entry, &o.number);
+         }},
+        {"size_bytes(entry)",
+         [&](outputs& o, FILE*) {
+             return d64_calculate_file_size_bytes(disk, nullptr, &o.number);
+         }},
+        {"size_bytes(total)",
+         [&](outputs&, FILE*) { return d64_calculate_file_size_bytes(disk, entry, nullptr); }},
+        {"md5(disk)",
+         [&](outputs& o, FILE*) { return d64_calculate_file_md5(nullptr, entry, o.digest); }},
+        {"md5(entry)",
+         [&](outputs& o, FILE*) { return d64_calculate_file_md5(disk, nullptr, o.digest); }},
+        {"export(disk)", [&](outputs&, FILE* s) { return d64_export_file(nullptr, entry, s); }},
+        {"export(entry)", [&](outputs&, FILE* s) { return d64_export_file(disk, nullptr, s); }},
+        {"export(stream)", [&](outputs&, FILE*) { return d64_export_file(disk, entry, nullptr); }},
+    };
+    for (const auto& [what, function] : calls) {
+        SCOPED_TRACE(what);
+        outputs out;
+        mark(out);
+        bool result = true;
+        const std::string printed =
+            capture_stream([&](FILE* stream) { result = function(out, stream); });
+        EXPECT_FALSE(result);
+        EXPECT_TRUE(unchanged(out)) << "something was written through an argument";
+        EXPECT_EQ(printed, "");
+    }
+}
