@@ -18,7 +18,7 @@
 #include <stdio.h>
 
 #define TRAKVOL_VERSION_MAJOR 2
-#define TRAKVOL_VERSION_MINOR 0
+#define TRAKVOL_VERSION_MINOR 1
 #define TRAKVOL_VERSION_PATCH 0
 
 #ifdef __cplusplus
@@ -96,6 +96,12 @@ bool d64_dump_bam_contents(const d64_disk* disk, bool include_errors, FILE* stre
 //   null. *found tells whether a name matched.
 //   @return false, printing nothing, when `disk` or `found` is null; true otherwise.
 bool d64_find_pattern(const d64_disk* disk, const char* pattern, bool* found);
+
+// d64_find_pattern_to() :
+//   As d64_find_pattern(), printing the line to `stream` instead of standard output,
+//   so that callers on several threads can each collect their own output. (Since 2.1.)
+//   @return false, printing nothing, when `disk`, `found` or `stream` is null.
+bool d64_find_pattern_to(const d64_disk* disk, const char* pattern, bool* found, FILE* stream);
 
 // ---------------------------------------------------------------------------
 // Geometry

@@ -31,15 +31,16 @@ FILE* open_for_reading(const char* path) {
 
 } // namespace
 
-// Length of an open file, found by seeking to its end; -1 after reporting a failure.
-static long __filelength(FILE* file) {
+// Length of an open file, found by seeking to its end; -1 after reporting a failure
+// to `messages`.
+static long __filelength(FILE* file, FILE* messages) {
     if (std::fseek(file, 0, SEEK_END) != 0) {
-        std::fprintf(stderr, "Cannot seek to EOF in input file\n");
+        std::fprintf(messages, "Cannot seek to EOF in input file\n");
         return -1;
     }
     const long position = std::ftell(file);
     if (position < 0) {
-        std::fprintf(stderr, "Cannot seek to current position in file\n");
+        std::fprintf(messages, "Cannot seek to current position in file\n");
         return -1;
     }
     std::rewind(file);
@@ -47,12 +48,17 @@ static long __filelength(FILE* file) {
 }
 
 bool fileio_get_file_contents(const char* path, unsigned char** out_buffer, size_t* out_length) {
+    return fileio_get_file_contents_to(path, out_buffer, out_length, stderr);
+}
+
+bool fileio_get_file_contents_to(const char* path, unsigned char** out_buffer, size_t* out_length,
+                                 FILE* messages) {
     FILE* file = open_for_reading(path);
     if (file == nullptr) {
-        std::fprintf(stderr, "Cannot open file for reading: \"%s\"\n", path);
+        std::fprintf(messages, "Cannot open file for reading: \"%s\"\n", path);
         return false;
     }
-    const long length = __filelength(file);
+    const long length = __filelength(file, messages);
     *out_length = static_cast<size_t>(length);
     if (length < 0) {
         std::fclose(file);
@@ -63,12 +69,12 @@ bool fileio_get_file_contents(const char* path, unsigned char** out_buffer, size
     *out_buffer =
         static_cast<unsigned char*>(std::malloc(length > 0 ? static_cast<size_t>(length) : 1));
     if (*out_buffer == nullptr) {
-        std::fprintf(stderr, "Cannot allocate input buffer for operation\n");
+        std::fprintf(messages, "Cannot allocate input buffer for operation\n");
         std::fclose(file);
         return false;
     }
     if (std::fread(*out_buffer, 1, *out_length, file) < *out_length) {
-        std::fprintf(stderr, "Cannot read from file: \"%s\"\n", path);
+        std::fprintf(messages, "Cannot read from file: \"%s\"\n", path);
         std::free(*out_buffer);
         *out_buffer = nullptr;
         std::fclose(file);

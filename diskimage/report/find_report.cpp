@@ -7,7 +7,11 @@
 #include <fnmatch.h>
 
 bool d64_find_pattern(const d64_disk* disk, const char* pattern, bool* found) {
-    if (disk == nullptr || found == nullptr) {
+    return d64_find_pattern_to(disk, pattern, found, stdout);
+}
+
+bool d64_find_pattern_to(const d64_disk* disk, const char* pattern, bool* found, FILE* stream) {
+    if (disk == nullptr || found == nullptr || stream == nullptr) {
         return false;
     }
     *found = false;
@@ -23,7 +27,7 @@ bool d64_find_pattern(const d64_disk* disk, const char* pattern, bool* found) {
         d64_get_file_name(entry, name);
         d64s_petscii_string_to_ascii(name, k_name_length);
         if (fnmatch(pattern, name, FNM_CASEFOLD) == 0) {
-            std::printf("Match: \"%s\"\n", name);
+            std::fprintf(stream, "Match: \"%s\"\n", name);
             *found = true;
             break;
         }

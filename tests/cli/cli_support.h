@@ -30,14 +30,24 @@ inline std::string slurp(const fs::path& path) {
     return text.str();
 }
 
+// Where the program's standard output goes: a file of its own (run_result::out), the
+// same file as standard error (all in run_result::err), /dev/full, or nowhere (closed).
+enum class stdout_to { file, stderr_file, full_device, closed };
+
 // Runs floppeek with `args`; a run still going after 10 seconds is killed and
 // reported with status -2, so that a hang fails the test instead of stalling it.
-inline run_result run(const std::vector<std::string>& args) {
+inline run_result run(const std::vector<std::string>& args, stdout_to where = stdout_to::file) {
     const fs::path out = fs::temp_directory_path() / ("cli_out." + std::to_string(getpid()));
     const fs::path err = fs::temp_directory_path() / ("cli_err." + std::to_string(getpid()));
     const pid_t child = fork();
     if (child == 0) {
-        if (!std::freopen(out.c_str(), "w", stdout) || !std::freopen(err.c_str(), "w", stderr)) {
+        const bool opened =
+            std::freopen(err.c_str(), "w", stderr) &&
+            (where == stdout_to::file          ? std::freopen(out.c_str(), "w", stdout) != nullptr
+             : where == stdout_to::stderr_file ? dup2(STDERR_FILENO, STDOUT_FILENO) >= 0
+             : where == stdout_to::full_device ? std::freopen("/dev/full", "w", stdout) != nullptr
+                                               : close(STDOUT_FILENO) == 0);
+        if (!opened) {
             _exit(127);
         }
         std::vector<char*> argv{const_cast<char*>(FLOPPEEK_BINARY)};
