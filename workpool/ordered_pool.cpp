@@ -1,6 +1,6 @@
 // A bounded window of jobs in the order they were taken: workers start them from
 // the front as they become free, and the calling thread delivers each one as soon
-// as it and every job before it are done.
+// as it and every job before it are done, working on jobs itself meanwhile.
 #include "ordered_pool.h"
 
 #include <condition_variable>
@@ -23,10 +23,12 @@ struct slot {
 
 struct shared_state {
     std::mutex lock;
-    std::condition_variable work_ready;   // a job waits to be started, or closing
-    std::condition_variable result_ready; // a job has finished
-    std::deque<slot> slots;               // taken and not yet delivered, in order
-    std::size_t started = 0;              // slots[0, started) went to a worker
+    std::condition_variable work_ready; // a job waits to be started, or closing
+    std::condition_variable front_done; // the job the caller waits for has finished
+    std::deque<slot> slots;             // taken and not yet delivered, in order
+    std::size_t started = 0;            // slots[0, started) went to a worker
+    unsigned idle_workers = 0;          // waiting on work_ready
+    bool caller_waiting = false;        // waiting on front_done
     bool closing = false;
 };
 
@@ -39,24 +41,33 @@ output run_guarded(const job& work) {
     }
 }
 
+// Runs the next job not yet started; called and returns with `guard` locked.
+void run_next(shared_state& state, std::unique_lock<std::mutex>& guard) {
+    // Slots are only removed from the front once done, and added at the back: the
+    // reference stays valid while the job runs unlocked.
+    slot& current = state.slots[state.started++];
+    const job work = std::move(current.work);
+    guard.unlock();
+    output result = run_guarded(work);
+    guard.lock();
+    current.result = std::move(result);
+    current.done = true;
+}
+
 void work_loop(shared_state& state) {
     std::unique_lock guard(state.lock);
     for (;;) {
+        ++state.idle_workers;
         state.work_ready.wait(guard,
                               [&] { return state.closing || state.started < state.slots.size(); });
+        --state.idle_workers;
         if (state.closing) {
             return;
         }
-        // Slots are only removed from the front once done, and added at the back:
-        // the reference stays valid while the job runs unlocked.
-        slot& current = state.slots[state.started++];
-        const job work = std::move(current.work);
-        guard.unlock();
-        output result = run_guarded(work);
-        guard.lock();
-        current.result = std::move(result);
-        current.done = true;
-        state.result_ready.notify_all();
+        run_next(state, guard);
+        if (state.caller_waiting && state.slots.front().done) {
+            state.front_done.notify_one();
+        }
     }
 }
 
@@ -91,9 +102,11 @@ void run_in_order(unsigned jobs, std::size_t window, const job_source& next_job,
     if (window < jobs) {
         window = jobs;
     }
+    // The calling thread is one of the workers: it runs jobs itself whenever the
+    // front of the window is not done yet, and sleeps only when every job is taken.
     shared_state state;
     std::vector<std::jthread> workers;
-    for (unsigned i = 0; i < jobs; ++i) {
+    for (unsigned i = 1; i < jobs; ++i) {
         workers.emplace_back(work_loop, std::ref(state));
     }
     const closer stop_workers{state}; // runs before the workers are joined
@@ -110,12 +123,23 @@ void run_in_order(unsigned jobs, std::size_t window, const job_source& next_job,
                 break;
             }
             state.slots.push_back(slot{std::move(work), {}, false});
-            state.work_ready.notify_one();
+            if (state.idle_workers > 0) {
+                state.work_ready.notify_one();
+            }
         }
         if (state.slots.empty()) {
             return;
         }
-        state.result_ready.wait(guard, [&] { return state.slots.front().done; });
+        if (!state.slots.front().done) {
+            if (state.started < state.slots.size()) {
+                run_next(state, guard);
+            } else {
+                state.caller_waiting = true;
+                state.front_done.wait(guard, [&] { return state.slots.front().done; });
+                state.caller_waiting = false;
+            }
+            continue;
+        }
         output result = std::move(state.slots.front().result);
         state.slots.pop_front();
         --state.started;
