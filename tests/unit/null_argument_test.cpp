@@ -168,8 +168,9 @@ TEST(null_arguments, every_checked_pointer_gives_false_and_writes_nothing) {
         {"export(entry)", [&](outputs&, FILE* s) { return d64_export_file(disk, nullptr, s); }},
         {"export(stream)", [&](outputs&, FILE*) { return d64_export_file(disk, entry, nullptr); }},
     };
-    for (const auto& [what, function] : calls) {
-        SCOPED_TRACE(what);
+    for (const auto& row : calls) {
+        SCOPED_TRACE(row.first);
+        const call& function = row.second;
         outputs out;
         mark(out);
         bool result = true;
