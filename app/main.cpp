@@ -1,22 +1,14 @@
 // floppeek: prints the directory, the BAM or a name search of one D64 image or of
 // every D64 image in a folder.
-#include "fileio.h"
+#include "front_end.h"
 #include "ordered_pool.h"
 #include "trakvol.h"
 
 #include <openssl/crypto.h>
 
-#include <cerrno>
 #include <charconv>
-#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <dirent.h>
-#include <string>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #ifndef FLOPPEEK_VERSION
 #define FLOPPEEK_VERSION "1.4"
@@ -25,24 +17,19 @@
 #define FLOPPEEK_FULL_VERSION FLOPPEEK_VERSION ".0"
 #endif
 
-namespace {
-
-// What was asked for on the command line; set only by the option parser.
-enum : int32_t { k_request_directory = 0, k_request_bam = 1, k_request_find = 2 };
 int32_t opt_request = k_request_directory;
 bool mod_include_scratched = false;
 bool mod_include_errors = false;
 bool mod_wide_output = false;
-// Images worked on at once in a folder; 0 until --jobs or the CPU count sets it.
-unsigned opt_jobs = 0;
+unsigned opt_jobs = 0; // until --jobs or the CPU count sets it
+bool opt_recursive = false;
+
+namespace {
 
 // The shell passes the exit status on modulo 256: a count of failed images is
 // capped so that 256 failures never read as success.
 constexpr int k_max_exit_status = 255;
 constexpr unsigned k_max_jobs = 256;
-// Outputs taken but not yet written, per worker: enough to keep every worker busy
-// while a slow image holds up the front, few enough to keep memory flat.
-constexpr std::size_t k_window_per_job = 4;
 
 // The usage text is what scripts and users have seen for years; it keeps naming
 // the library generation 2.0 whatever the minor version linked.
@@ -71,6 +58,8 @@ void help(const char* program_name) {
     std::printf("   --jobs=N, --jobs N: Work on N images of a folder at once, 1 to %u\n"
                 "      (default: the CPUs this process may run on); the output is the same\n",
                 k_max_jobs);
+    std::printf("   --recursive: Also look into subfolders and archives (zip, 7z, rar, tar,\n"
+                "      gz, bz2, xz), also when the path is an archive\n");
     std::printf("   --help: Show this text\n");
     std::printf("   --version: Show the versions of floppeek, trakvol and OpenSSL\n");
 }
@@ -79,171 +68,6 @@ void version() {
     std::printf("floppeek " FLOPPEEK_FULL_VERSION " (trakvol %d.%d.%d)\n", TRAKVOL_VERSION_MAJOR,
                 TRAKVOL_VERSION_MINOR, TRAKVOL_VERSION_PATCH);
     std::printf("%s\n", OpenSSL_version(OPENSSL_VERSION));
-}
-
-void process_report(const d64_disk* disk, const char* pattern, FILE* out) {
-    switch (opt_request) {
-    case k_request_find: {
-        bool found = false;
-        d64_find_pattern_to(disk, pattern, &found, out);
-        break;
-    }
-    case k_request_bam:
-        d64_dump_bam_contents(disk, mod_include_errors, out);
-        break;
-    default:
-        d64_dump_directory_contents(disk, mod_include_scratched, mod_wide_output, out);
-        break;
-    }
-}
-
-// Load, recognise, report, release; the report goes to `out`, a failure to `err`.
-// 0 when a report ran, 1 otherwise.
-int process_single_file(const char* path, const char* pattern, FILE* out, FILE* err) {
-    unsigned char* buffer = nullptr;
-    size_t length = 0;
-    if (!fileio_get_file_contents_to(path, &buffer, &length, err)) {
-        return 1;
-    }
-    d64_disk* disk = nullptr;
-    if (!d64_init_disk(&disk, buffer, length)) {
-        std::fprintf(err, "Input file not recognized as a supported D64 image\n");
-        std::free(buffer);
-        return 1;
-    }
-    process_report(disk, pattern, out);
-    std::free(disk);
-    std::free(buffer);
-    return 0;
-}
-
-// A stream that collects what is written to it into `text` when closed.
-struct memory_stream {
-    char* data = nullptr;
-    size_t length = 0;
-    FILE* stream = open_memstream(&data, &length);
-
-    std::string take() {
-        std::fclose(stream);
-        stream = nullptr;
-        std::string text(data, length);
-        std::free(data);
-        data = nullptr;
-        return text;
-    }
-    ~memory_stream() {
-        if (stream != nullptr) {
-            std::fclose(stream);
-        }
-        std::free(data);
-    }
-};
-
-// One image of a folder, its output collected for the ordered writer.
-workpool::output process_folder_entry(const std::string& name, const char* pattern) {
-    memory_stream out;
-    memory_stream err;
-    if (out.stream == nullptr || err.stream == nullptr) {
-        throw std::bad_alloc();
-    }
-    std::fprintf(out.stream, "\nParsing: \"%s\"\n", name.c_str());
-    const int failed = process_single_file(name.c_str(), pattern, out.stream, err.stream);
-    return workpool::output{out.take(), err.take(), failed};
-}
-
-// Standard output as the ordered writer sees it: the first failed write is
-// remembered with its reason, and stops the walk.
-int stdout_error = 0;
-
-void process_note_stdout_error() {
-    if (std::ferror(stdout) && stdout_error == 0) {
-        stdout_error = errno != 0 ? errno : EIO;
-    }
-}
-
-bool process_write_output(workpool::output&& output) {
-    errno = 0;
-    std::fwrite(output.out.data(), 1, output.out.size(), stdout);
-    if (!output.err.empty()) {
-        // A log of both streams keeps each message after the lines it belongs to.
-        std::fflush(stdout);
-    }
-    process_note_stdout_error();
-    std::fwrite(output.err.data(), 1, output.err.size(), stderr);
-    return stdout_error == 0;
-}
-
-// Flushes standard output and says once, on standard error, if it could not be
-// written. @return true when everything written reached it.
-bool process_check_stdout() {
-    errno = 0;
-    std::fflush(stdout);
-    process_note_stdout_error();
-    if (stdout_error == 0) {
-        return true;
-    }
-    std::fprintf(stderr, "Cannot write to standard output: %s\n", std::strerror(stdout_error));
-    return false;
-}
-
-// Only "d64" or "D64" after the last dot counts; hidden names never do.
-bool process_is_image_name(const char* name) {
-    if (name[0] == '.') {
-        return false;
-    }
-    const char* dot = std::strrchr(name, '.');
-    return dot != nullptr && (std::strcmp(dot + 1, "d64") == 0 || std::strcmp(dot + 1, "D64") == 0);
-}
-
-// Every image of the folder, in the order the folder lists them; up to opt_jobs of
-// them are read and reported at once, and written in that order. Returns the number
-// that failed, or 1 when the folder itself cannot be used.
-int process_folder(const char* path, const char* pattern) {
-    DIR* folder = opendir(path);
-    if (folder == nullptr) {
-        std::fprintf(stderr, "Cannot open input folder");
-        return 1;
-    }
-    if (chdir(path) != 0) {
-        std::fprintf(stderr, "Cannot chdir to input folder");
-        closedir(folder);
-        return 1;
-    }
-    int failed = 0;
-    const auto next_image = [&]() -> workpool::job {
-        while (const dirent* item = readdir(folder)) {
-            if (process_is_image_name(item->d_name)) {
-                return [name = std::string(item->d_name), pattern] {
-                    return process_folder_entry(name, pattern);
-                };
-            }
-        }
-        return {};
-    };
-    const auto write = [&](workpool::output&& output) {
-        failed += output.failed;
-        return process_write_output(std::move(output));
-    };
-    workpool::run_in_order(opt_jobs, opt_jobs * k_window_per_job, next_image, write);
-    closedir(folder);
-    return failed;
-}
-
-int process_input(const char* path, const char* pattern) {
-    struct stat status;
-    if (stat(path, &status) != 0) {
-        std::fprintf(stderr, "Cannot open input file or folder\n");
-        return 1;
-    }
-    if (S_ISDIR(status.st_mode)) {
-        std::printf("Processing all D64 files in \"%s\"\n", path);
-        // The failure messages of the walk come after this line in a joint log.
-        errno = 0;
-        std::fflush(stdout);
-        process_note_stdout_error();
-        return process_folder(path, pattern);
-    }
-    return process_single_file(path, pattern, stdout, stderr);
 }
 
 // --jobs takes a whole number from 1 to k_max_jobs; anything else ends the run.
@@ -271,6 +95,10 @@ long_action process_long_option(int argc, char** argv, int* next) {
     }
     if (option == "--version") {
         return long_action::version;
+    }
+    if (option == "--recursive") {
+        opt_recursive = true;
+        return long_action::go_on;
     }
     if (option.starts_with("--jobs=")) {
         return process_jobs_value(argv[*next] + 7) ? long_action::go_on : long_action::fail;

@@ -37,7 +37,7 @@ output run_guarded(const job& work) {
         return work();
     } catch (const std::exception& failure) {
         // Only a failed allocation can get here; it costs this image, not the run.
-        return output{"", std::string("floppeek: ") + failure.what() + "\n", 1};
+        return output{"", std::string("floppeek: ") + failure.what() + "\n", 1, 0, 0};
     }
 }
 

@@ -4,17 +4,21 @@
 #define FLOPPEEK_ORDERED_POOL_H
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 
 namespace workpool {
 
 // What one piece of work produced: the bytes meant for standard output and for
-// standard error, and how many images failed.
+// standard error, how many images it looked at, how many bytes they held and how
+// many failed.
 struct output {
     std::string out;
     std::string err;
     int failed = 0;
+    int images = 0;
+    std::uint64_t bytes = 0;
 };
 
 // A piece of work; it runs on a worker thread and must not touch shared state.

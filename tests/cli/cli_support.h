@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -21,6 +22,7 @@ struct run_result {
     std::string out;
     std::string err;
     int status;
+    long peak_rss_kib = 0;
 };
 
 inline std::string slurp(const fs::path& path) {
@@ -60,10 +62,11 @@ inline run_result run(const std::vector<std::string>& args, stdout_to where = st
     }
     int status = 0;
     bool timed_out = false;
-    for (int waited_ms = 0; waitpid(child, &status, WNOHANG) == 0; waited_ms += 5) {
+    struct rusage usage {};
+    for (int waited_ms = 0; wait4(child, &status, WNOHANG, &usage) == 0; waited_ms += 5) {
         if (waited_ms >= 10000) {
             kill(child, SIGKILL);
-            waitpid(child, &status, 0);
+            wait4(child, &status, 0, &usage);
             timed_out = true;
             break;
         }
@@ -72,7 +75,8 @@ inline run_result run(const std::vector<std::string>& args, stdout_to where = st
     run_result result{slurp(out), slurp(err),
                       timed_out           ? -2
                       : WIFEXITED(status) ? WEXITSTATUS(status)
-                                          : -1};
+                                          : -1,
+                      usage.ru_maxrss};
     fs::remove(out);
     fs::remove(err);
     return result;

@@ -66,6 +66,8 @@ TEST_F(cli, long_options_mix_with_short_ones) {
         "\nLong options (anywhere before the path):\n"
         "   --jobs=N, --jobs N: Work on N images of a folder at once, 1 to 256\n"
         "      (default: the CPUs this process may run on); the output is the same\n"
+        "   --recursive: Also look into subfolders and archives (zip, 7z, rar, tar,\n"
+        "      gz, bz2, xz), also when the path is an archive\n"
         "   --help: Show this text\n"
         "   --version: Show the versions of floppeek, trakvol and OpenSSL\n";
     const std::string bad_jobs = "floppeek: --jobs needs a number from 1 to 256, not ";

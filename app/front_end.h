@@ -1,0 +1,30 @@
+// The front end's settings, set only by the option parser, and the processing of
+// the path they apply to.
+#ifndef FLOPPEEK_FRONT_END_H
+#define FLOPPEEK_FRONT_END_H
+
+#include <cstdint>
+
+// What was asked for on the command line.
+enum : int32_t { k_request_directory = 0, k_request_bam = 1, k_request_find = 2 };
+extern int32_t opt_request;
+extern bool mod_include_scratched;
+extern bool mod_include_errors;
+extern bool mod_wide_output;
+// Images worked on at once in a folder (--jobs), 1 to 256.
+extern unsigned opt_jobs;
+// --recursive: descend into subfolders and archives.
+extern bool opt_recursive;
+
+// process_input() :
+//   Runs the requested report on the image, folder or (with --recursive) tree or
+//   archive at `path`. Returns 0, the number of images that failed, or 1 when the
+//   path cannot be used.
+int process_input(const char* path, const char* pattern);
+
+// process_check_stdout() :
+//   Flushes standard output; when anything written to it was lost, says so once on
+//   standard error. @return false then.
+bool process_check_stdout();
+
+#endif // FLOPPEEK_FRONT_END_H

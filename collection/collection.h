@@ -1,0 +1,87 @@
+// Where the images of a collection come from: a tree of folders, archives in it
+// (zip, 7z, rar, tar, and gzip, bzip2 or xz streams), and archives inside those.
+// The walk hands out each image as its bytes with the path a user reads, or the
+// reason it could not be read; it never writes anything and never extracts.
+#ifndef FLOPPEEK_COLLECTION_H
+#define FLOPPEEK_COLLECTION_H
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace collection {
+
+// The longest image there is: 42 tracks with their error codes. Nothing is read
+// beyond one byte more, whatever a file or member claims or unpacks to.
+inline constexpr std::size_t k_largest_image_bytes = 206114;
+// Archives inside archives are opened this many levels deep (an archive in a
+// folder is level 1).
+inline constexpr int k_max_archive_depth = 4;
+
+// One thing the walk found, in the order of the collection.
+struct item {
+    // Relative to the root: folder, archive and member names joined by '/'. Raw bytes,
+    // as the file system or the archive gives them.
+    std::string path;
+    // For an image inside an archive: the member names, outermost archive first.
+    std::vector<std::string> members;
+    // true: an image (its bytes, or why they could not be read); false: a folder or an
+    // archive that failed as a whole, with `error` saying why.
+    bool is_image = true;
+    std::vector<std::uint8_t> bytes;
+    std::string error; // empty when `bytes` holds what was read
+};
+
+using visitor = std::function<void(const item&)>;
+
+// The work for one entry of the tree: a file, an archive with all it holds, or a
+// folder that cannot be read. Runs on any thread; calls the visitor once per item.
+using unit = std::function<void(const visitor&)>;
+
+// What kind of name a folder entry or an archive member has.
+enum class name_kind { other, image, archive, compressed_image };
+
+// ".d64" in any case is an image; ".zip", ".7z", ".rar", ".tar", ".tar.gz", ".tgz",
+// ".tar.bz2", ".tar.xz", ".gz", ".bz2" and ".xz" are archives, "<name>.d64" with one of
+// the last three is a compressed image; names starting with '.' are nothing.
+name_kind classify_name(std::string_view name);
+
+// A walk over a folder tree, done on the calling thread one entry at a time.
+struct tree_walk {
+    struct folder {
+        std::string path;                 // relative to the root, "" for the root
+        std::vector<std::string> names;   // sorted byte by byte
+        std::vector<unsigned char> types; // d_type of each name
+        std::size_t next = 0;
+    };
+    std::string root;
+    std::vector<folder> pending; // the folders being walked, innermost last
+    bool root_done = false;
+};
+
+// start_walk() :
+//   A walk over `root`, a folder or an archive file.
+tree_walk start_walk(const std::string& root);
+
+// next_unit() :
+//   The next entry of the walk in order: the entries of each folder in byte order
+//   of their names, each subfolder walked where its name falls. Symbolic links to
+//   files are followed, links to folders are not. Returns an empty unit at the end.
+unit next_unit(tree_walk& walk);
+
+// walk_archive_bytes() :
+//   Visits the images of an archive held in memory, as the walk does for an archive
+//   file named `path` (whose name tells whether it may be a bare compressed stream).
+void walk_archive_bytes(const std::string& path, const std::uint8_t* data, std::size_t size,
+                        const visitor& visit);
+
+// Bytes below 0x20 and 0x7F become '?', as a terminal listing shows names; the JSON
+// record keeps the exact bytes.
+std::string printable_path(std::string_view path);
+
+} // namespace collection
+
+#endif // FLOPPEEK_COLLECTION_H

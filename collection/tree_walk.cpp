@@ -1,0 +1,226 @@
+// The walk over a folder tree: names sorted byte by byte, subfolders descended where
+// their names fall, symbolic links to folders left alone so that no walk loops.
+#include "collection.h"
+#include "walk_private.h"
+
+#include <algorithm>
+#include <dirent.h>
+#include <fcntl.h>
+#include <numeric>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace collection {
+
+namespace {
+
+bool ends_with_folded(std::string_view name, std::string_view suffix) {
+    if (name.size() < suffix.size()) {
+        return false;
+    }
+    const std::string_view tail = name.substr(name.size() - suffix.size());
+    return std::equal(tail.begin(), tail.end(), suffix.begin(), [](char a, char b) {
+        return (a >= 'A' && a <= 'Z' ? static_cast<char>(a + 32) : a) == b;
+    });
+}
+
+// The entries of a folder, sorted, with their d_type (DT_UNKNOWN where the file
+// system does not tell). False when the folder cannot be read.
+bool read_folder(const std::string& fs_path, tree_walk::folder& into) {
+    DIR* folder = opendir(fs_path.c_str());
+    if (folder == nullptr) {
+        return false;
+    }
+    std::vector<std::pair<std::string, unsigned char>> entries;
+    while (const dirent* item = readdir(folder)) {
+        if (item->d_name[0] != '.') { // hidden names, "." and ".." among them
+            entries.emplace_back(item->d_name, item->d_type);
+        }
+    }
+    closedir(folder);
+    std::sort(entries.begin(), entries.end());
+    for (auto& [name, type] : entries) {
+        into.names.push_back(std::move(name));
+        into.types.push_back(type);
+    }
+    return true;
+}
+
+std::string joined(const std::string& parent, const std::string& name) {
+    return parent.empty() ? name : parent + "/" + name;
+}
+
+// Reads a file of the tree, at most one byte more than the largest image.
+void read_image_file(const std::string& fs_path, item& image) {
+    const int fd = open(fs_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat status;
+    // Only regular files are read: a FIFO or a device named like an image could block
+    // the walk or never end.
+    if (fd < 0 || fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        if (fd >= 0) {
+            close(fd);
+        }
+        image.error = "Cannot open file for reading: \"" + image.path + "\"";
+        return;
+    }
+    image.bytes.resize(k_largest_image_bytes + 1);
+    std::size_t filled = 0;
+    while (filled < image.bytes.size()) {
+        const ssize_t got = read(fd, image.bytes.data() + filled, image.bytes.size() - filled);
+        if (got == 0) {
+            break;
+        }
+        if (got < 0) {
+            close(fd);
+            image.bytes.clear();
+            image.error = "Cannot read from file: \"" + image.path + "\"";
+            return;
+        }
+        filled += static_cast<std::size_t>(got);
+    }
+    close(fd);
+    image.bytes.resize(filled);
+}
+
+unit failure_unit(std::string path, std::string message) {
+    return [path = std::move(path), message = std::move(message)](const visitor& visit) {
+        item failed;
+        failed.path = path;
+        failed.is_image = false;
+        failed.error = message;
+        visit(failed);
+    };
+}
+
+unit file_unit(std::string fs_path, std::string path) {
+    return [fs_path = std::move(fs_path), path = std::move(path)](const visitor& visit) {
+        item image;
+        image.path = path;
+        read_image_file(fs_path, image);
+        visit(image);
+    };
+}
+
+unit archive_unit(std::string fs_path, std::string path, std::string label) {
+    return [fs_path = std::move(fs_path), path = std::move(path),
+            label = std::move(label)](const visitor& visit) {
+        walk_archive_file(fs_path, archive_place{path, label, {}, 1}, visit);
+    };
+}
+
+} // namespace
+
+name_kind classify_name(std::string_view name) {
+    const std::size_t slash = name.rfind('/');
+    if (slash != std::string_view::npos) {
+        name = name.substr(slash + 1);
+    }
+    if (name.empty() || name[0] == '.') {
+        return name_kind::other;
+    }
+    if (ends_with_folded(name, ".d64")) {
+        return name_kind::image;
+    }
+    for (const std::string_view stream : {".gz", ".bz2", ".xz"}) {
+        if (ends_with_folded(name, stream)) {
+            const std::string_view stem = name.substr(0, name.size() - stream.size());
+            if (ends_with_folded(stem, ".d64")) {
+                return name_kind::compressed_image;
+            }
+        }
+    }
+    for (const std::string_view archive :
+         {".zip", ".7z", ".rar", ".tar", ".tgz", ".gz", ".bz2", ".xz"}) {
+        if (ends_with_folded(name, archive)) {
+            return name_kind::archive;
+        }
+    }
+    return name_kind::other;
+}
+
+bool may_be_bare_stream(std::string_view name) {
+    for (const std::string_view stream : {".gz", ".bz2", ".xz"}) {
+        if (ends_with_folded(name, stream)) {
+            return !ends_with_folded(name.substr(0, name.size() - stream.size()), ".tar");
+        }
+    }
+    return false;
+}
+
+std::string printable_path(std::string_view path) {
+    std::string shown(path);
+    for (char& byte : shown) {
+        if (static_cast<unsigned char>(byte) < 0x20 || byte == 0x7F) {
+            byte = '?';
+        }
+    }
+    return shown;
+}
+
+tree_walk start_walk(const std::string& root) {
+    tree_walk walk;
+    walk.root = root;
+    return walk;
+}
+
+unit next_unit(tree_walk& walk) {
+    if (!walk.root_done) {
+        walk.root_done = true;
+        struct stat status;
+        if (stat(walk.root.c_str(), &status) == 0 && !S_ISDIR(status.st_mode)) {
+            // An archive as the root: its members are named relative to it.
+            return archive_unit(walk.root, "", walk.root);
+        }
+        tree_walk::folder root;
+        if (!read_folder(walk.root, root)) {
+            return failure_unit(walk.root, "Cannot open folder: \"" + walk.root + "\"");
+        }
+        walk.pending.push_back(std::move(root));
+    }
+    while (!walk.pending.empty()) {
+        tree_walk::folder& current = walk.pending.back();
+        if (current.next == current.names.size()) {
+            walk.pending.pop_back();
+            continue;
+        }
+        const std::string& name = current.names[current.next];
+        unsigned char type = current.types[current.next];
+        ++current.next;
+        std::string path = joined(current.path, name);
+        std::string fs_path = walk.root + "/" + path;
+
+        struct stat status;
+        if (type == DT_UNKNOWN) {
+            type = lstat(fs_path.c_str(), &status) != 0 ? DT_REG
+                   : S_ISDIR(status.st_mode)            ? DT_DIR
+                   : S_ISLNK(status.st_mode)            ? DT_LNK
+                                                        : DT_REG;
+        }
+        if (type == DT_DIR) {
+            tree_walk::folder sub;
+            sub.path = path;
+            if (!read_folder(fs_path, sub)) {
+                return failure_unit(path, "Cannot open folder: \"" + path + "\"");
+            }
+            walk.pending.push_back(std::move(sub)); // `current` is not used after this
+            continue;
+        }
+        if (type == DT_LNK && stat(fs_path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+            continue; // a link to a folder could lead back up the tree
+        }
+        switch (classify_name(name)) {
+        case name_kind::image:
+            return file_unit(std::move(fs_path), std::move(path));
+        case name_kind::archive:
+        case name_kind::compressed_image: {
+            std::string label = path;
+            return archive_unit(std::move(fs_path), std::move(path), std::move(label));
+        }
+        case name_kind::other:
+            break;
+        }
+    }
+    return {};
+}
+
+} // namespace collection
