@@ -5,7 +5,8 @@ hashing the same files, and measures its peak memory.
 For each folder size N it generates N realistic 35-track images, warms the page
 cache, then runs every command several times in turn and reports the median wall
 time with its spread, the ratios floppeek -w / md5sum and floppeek / cat, the gain
-of the default number of jobs (one per CPU) over --jobs=1, and the peak resident
+of the default number of jobs (one per CPU) over --jobs=1, the cost of --recursive
+over the same images packed one per .zip and one per .d64.gz, and the peak resident
 memory of floppeek. A third baseline, read_files, only reads every
 file whole: the floor for any folder walk.
 
@@ -13,6 +14,7 @@ file whole: the floor for any folder walk.
     python3 bench/run.py --counts 5 --runs 1 --no-targets   # smoke run
 """
 import argparse
+import gzip
 import os
 import shutil
 import statistics
@@ -20,6 +22,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
@@ -30,6 +33,10 @@ MAX_WIDE_SEQUENTIAL_OVER_MD5SUM = 1.15
 MAX_NARROW_OVER_SEQUENTIAL = 0.75
 MAX_NARROW_OVER_CAT = 1.5
 MAX_RSS_KIB = 16 * 1024
+# --recursive over one .zip (or .d64.gz) per image, at the default jobs, against the
+# sequential wide listing of the unpacked images; peak memory on any input.
+MAX_ZIPPED_OVER_SEQUENTIAL = 1.6
+MAX_RECURSIVE_RSS_KIB = 64 * 1024
 # The gains from more jobs are judged on large folders only: 100 images take a few
 # milliseconds, where starting the threads and the first touch of each one's memory
 # weigh as much as the work.
@@ -82,14 +89,33 @@ def warm(files):
                 pass
 
 
+def packed_copies(files, work, count):
+    """The images once more, one per .zip (deflated) and one per .d64.gz."""
+    zipped = os.path.join(work, f"zipped{count}")
+    gzipped = os.path.join(work, f"gzipped{count}")
+    os.makedirs(zipped)
+    os.makedirs(gzipped)
+    for path in files:
+        name = os.path.basename(path)
+        with zipfile.ZipFile(os.path.join(zipped, name + ".zip"), "w",
+                             zipfile.ZIP_DEFLATED) as archive:
+            archive.write(path, name)
+        with open(path, "rb") as image, gzip.open(os.path.join(gzipped, name + ".gz"), "wb") as out:
+            out.write(image.read())
+    return zipped, gzipped
+
+
 def bench_folder(tools, count, runs, work):
     floppeek, generator, read_files = tools
     folder = os.path.join(work, f"images{count}")
     os.makedirs(folder)
     subprocess.run([generator, folder, str(count)], check=True)
     files = sorted(os.path.join(folder, name) for name in os.listdir(folder))
-    warm(files)
-    warm(files)
+    zipped, gzipped = packed_copies(files, work, count)
+    packed = [os.path.join(root, name) for root in (zipped, gzipped) for name in os.listdir(root)]
+    for _ in range(2):
+        warm(files)
+        warm(packed)
     commands = {
         "floppeek -w": [floppeek, "-w", folder],
         "floppeek -w -j1": [floppeek, "-w", "--jobs=1", folder],
@@ -98,6 +124,8 @@ def bench_folder(tools, count, runs, work):
         "floppeek -b -e": [floppeek, "-b", "-e", folder],
         "floppeek -b -e -j1": [floppeek, "-b", "-e", "--jobs=1", folder],
         "floppeek -f": [floppeek, "-f", "file 2*", folder],
+        "floppeek -w -r zip": [floppeek, "--recursive", "-w", zipped],
+        "floppeek -w -r gz": [floppeek, "--recursive", "-w", gzipped],
         "cat": ["cat", *files],
         "md5sum": ["md5sum", *files],
         "read_files": [read_files, *files],
@@ -117,7 +145,11 @@ def bench_folder(tools, count, runs, work):
         "wide_sequential": median["floppeek -w -j1"] / median["md5sum"],
         "narrow_parallel": median["floppeek"] / median["floppeek -j1"],
         "narrow_cat": median["floppeek"] / median["cat"],
-        "rss": max(rss[name] for name in commands if name.startswith("floppeek")),
+        "zipped": median["floppeek -w -r zip"] / median["floppeek -w -j1"],
+        "gzipped": median["floppeek -w -r gz"] / median["floppeek -w -j1"],
+        "rss": max(rss[name] for name in commands
+                   if name.startswith("floppeek") and " -r " not in name),
+        "recursive_rss": max(rss[name] for name in commands if " -r " in name),
     }
     print(f"  floppeek -w / md5sum = {ratios['wide']:.2f}   "
           f"floppeek -w --jobs=1 / md5sum = {ratios['wide_sequential']:.2f}   "
@@ -126,6 +158,9 @@ def bench_folder(tools, count, runs, work):
           f"floppeek -b -e / --jobs=1 = {median['floppeek -b -e'] / median['floppeek -b -e -j1']:.2f}   "
           f"floppeek / read_files = {median['floppeek'] / median['read_files']:.2f}   "
           f"floppeek peak RSS = {ratios['rss']} KiB")
+    print(f"  --recursive -w over .zip / -w --jobs=1 unpacked = {ratios['zipped']:.2f}   "
+          f"over .d64.gz = {ratios['gzipped']:.2f}   "
+          f"peak RSS = {ratios['recursive_rss']} KiB")
     return ratios
 
 
@@ -150,7 +185,9 @@ def main():
               ("wide_sequential", MAX_WIDE_SEQUENTIAL_OVER_MD5SUM, "floppeek -w --jobs=1 / md5sum",
                False),
               ("narrow_parallel", MAX_NARROW_OVER_SEQUENTIAL, "floppeek / floppeek --jobs=1", True),
-              ("narrow_cat", MAX_NARROW_OVER_CAT, "floppeek / cat", False)]
+              ("narrow_cat", MAX_NARROW_OVER_CAT, "floppeek / cat", False),
+              ("zipped", MAX_ZIPPED_OVER_SEQUENTIAL,
+               "floppeek --recursive -w over .zip / floppeek -w --jobs=1", True)]
     for count, ratios in zip(args.counts, results):
         for key, limit, what, parallel in limits:
             if parallel and count < PARALLEL_TARGETS_FROM_N:
@@ -159,6 +196,9 @@ def main():
                 missed.append(f"N={count}: {what} {ratios[key]:.2f} > {limit}")
         if ratios["rss"] >= MAX_RSS_KIB:
             missed.append(f"N={count}: peak RSS {ratios['rss']} KiB >= {MAX_RSS_KIB} KiB")
+        if ratios["recursive_rss"] >= MAX_RECURSIVE_RSS_KIB:
+            missed.append(f"N={count}: --recursive peak RSS {ratios['recursive_rss']} KiB >= "
+                          f"{MAX_RECURSIVE_RSS_KIB} KiB")
     rss_values = [ratios["rss"] for ratios in results]
     growth = max(rss_values) - min(rss_values)
     print(f"\nfloppeek peak RSS growth across N = {args.counts}: {growth} KiB")

@@ -56,6 +56,11 @@ std::string quoted(const char* what, const std::string& path) {
     return std::string(what) + ": \"" + path + "\"";
 }
 
+// The archive as the walk shows it; the root archive by the path it was given as.
+const std::string& shown(const archive_place& place) {
+    return place.path.empty() ? place.label : place.path;
+}
+
 void report_failure(const std::string& path, const archive_place& place, std::string message,
                     const visitor& visit) {
     item failed;
@@ -171,7 +176,7 @@ void visit_bare_stream(archive* reader, const archive_place& place, const visito
     const std::string own_name = base_name(place.label);
     if (archive_filter_code(reader, 0) == ARCHIVE_FILTER_NONE) {
         // Not compressed at all: no archive libarchive knows.
-        report_failure(place.path, place, quoted("Cannot open archive", place.label), visit);
+        report_failure(shown(place), place, quoted("Cannot open archive", place.label), visit);
         return;
     }
     if (classify_name(own_name) != name_kind::compressed_image) {
@@ -209,7 +214,7 @@ void walk_open_archive(archive* reader, const archive_place& place, const visito
             return;
         }
         if (status < ARCHIVE_WARN) {
-            report_failure(place.path, place, quoted("Damaged archive", place.label), visit);
+            report_failure(shown(place), place, quoted("Damaged archive", place.label), visit);
             return;
         }
         if (archive_format(reader) == ARCHIVE_FORMAT_RAW) {
@@ -261,8 +266,7 @@ void walk_archive_file(const std::string& fs_path, const archive_place& place,
     reader_ptr reader = new_reader(base_name(place.label));
     if (fd < 0 || fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || !reader ||
         archive_read_open_fd(reader.get(), fd, k_chunk) != ARCHIVE_OK) {
-        report_failure(place.path.empty() ? place.label : place.path, place,
-                       quoted("Cannot open archive", place.label), visit);
+        report_failure(shown(place), place, quoted("Cannot open archive", place.label), visit);
     } else {
         walk_open_archive(reader.get(), place, visit);
     }

@@ -1,8 +1,10 @@
-// Writes the seed corpora of the fuzz targets, made by the project's image builder:
-// make_seeds REPORTS_DIR PETSCII_DIR
+// Writes the seed corpora of the fuzz targets, made by the project's image and
+// archive builders: make_seeds REPORTS_DIR PETSCII_DIR ARCHIVE_DIR
+#include "archive_builder.h"
 #include "fuzz_input.h"
 #include "image_builder.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -68,11 +70,37 @@ std::vector<test_image> seed_images() {
     return images;
 }
 
+// Archive seeds: the selector byte of fuzz_archive's names, then the archive.
+std::vector<std::vector<uint8_t>> archive_seeds() {
+    const test_image sample = image_sample();
+    const std::string image(sample.bytes.begin(), sample.bytes.end());
+    const std::vector<archive_member> members = {
+        {"disk.d64", image}, {"notes.txt", "text"}, {"sub/short.d64", "short"}};
+    const std::string inner = archive_pack(archive_kind::zip_deflated, members);
+    const std::pair<uint8_t, std::string> seeds[] = {
+        {0, archive_pack(archive_kind::zip_deflated, members)},
+        {0, archive_pack(archive_kind::zip_stored, {{"inner.zip", inner}, {"disk.d64", image}})},
+        {0, archive_pack(archive_kind::zip_encrypted, members)},
+        {1, archive_pack(archive_kind::seven_zip, members)},
+        {2, archive_pack(archive_kind::tar, members)},
+        {3, archive_pack(archive_kind::tar_gz, members)},
+        {5, archive_pack(archive_kind::gz, members)},
+        {6, archive_pack(archive_kind::xz, members)},
+    };
+    std::vector<std::vector<uint8_t>> inputs;
+    for (const auto& [selector, bytes] : seeds) {
+        std::vector<uint8_t> input(bytes.size() + 1, selector);
+        std::copy(bytes.begin(), bytes.end(), input.begin() + 1);
+        inputs.push_back(input);
+    }
+    return inputs;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s REPORTS_DIR PETSCII_DIR\n", argv[0]);
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s REPORTS_DIR PETSCII_DIR ARCHIVE_DIR\n", argv[0]);
         return 2;
     }
     int index = 0;
@@ -90,6 +118,12 @@ int main(int argc, char** argv) {
     };
     for (size_t i = 0; i < fields.size(); ++i) {
         if (!write(std::string(argv[2]) + "/seed" + std::to_string(i), fields[i])) {
+            return 1;
+        }
+    }
+    index = 0;
+    for (const std::vector<uint8_t>& input : archive_seeds()) {
+        if (!write(std::string(argv[3]) + "/seed" + std::to_string(index++), input)) {
             return 1;
         }
     }

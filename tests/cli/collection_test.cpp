@@ -139,3 +139,31 @@ TEST_F(cli, recursive_walk_lists_folders_and_archives_in_order) {
         EXPECT_EQ(result.status, r.status);
     }
 }
+
+TEST_F(cli, recursive_progress_line_only_on_a_terminal_and_erased_at_the_end) {
+    for (int i = 0; i < 3; ++i) {
+        save(image_formatted(35, false), "d" + std::to_string(i) + ".d64");
+    }
+    save_bytes("short", "e.d64");
+    // script(1) gives the program a terminal as standard error (and standard output,
+    // sent to /dev/null here); the terminal turns each "\n" into "\r\n".
+    const std::string command = std::string("script -q -e -c '") + FLOPPEEK_BINARY +
+                                " --recursive --jobs=1 " + dir.string() + " >/dev/null' /dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string terminal;
+    for (int c = std::fgetc(pipe); c != EOF; c = std::fgetc(pipe)) {
+        terminal += static_cast<char>(c);
+    }
+    EXPECT_EQ(pclose(pipe), 1 << 8); // one image failed
+    const size_t line = terminal.find("\r\033[K1 images, 0 failed, ");
+    ASSERT_NE(line, std::string::npos) << terminal;
+    // Every status line drawn is erased again: before a message and at the end.
+    const size_t last = terminal.rfind(" MB/s");
+    EXPECT_EQ(terminal.substr(last, 9), " MB/s\r\033[K") << terminal;
+    EXPECT_NE(
+        terminal.find("\033[KInput file not recognized as a supported D64 image: \"e.d64\"\r\n"),
+        std::string::npos)
+        << terminal;
+    EXPECT_EQ(run({"--recursive", dir.string()}).err.find('\033'), std::string::npos);
+}
