@@ -15,6 +15,8 @@ extern bool mod_wide_output;
 extern unsigned opt_jobs;
 // --recursive: descend into subfolders and archives.
 extern bool opt_recursive;
+// --json: one JSON record per image instead of the text reports.
+extern bool opt_json;
 
 // process_input() :
 //   Runs the requested report on the image, folder or (with --recursive) tree or

@@ -24,6 +24,7 @@ bool mod_include_errors = false;
 bool mod_wide_output = false;
 unsigned opt_jobs = 0; // until --jobs or the CPU count sets it
 bool opt_recursive = false;
+bool opt_json = false;
 
 namespace {
 
@@ -61,6 +62,8 @@ void help(const char* program_name) {
                 k_max_jobs);
     std::printf("   --recursive: Also look into subfolders and archives (zip, 7z, rar, tar,\n"
                 "      gz, bz2, xz), also when the path is an archive\n");
+    std::printf("   --json: Print one JSON record per image (JSON Lines) instead of the\n"
+                "      reports; -f keeps the images with a matching name\n");
     std::printf("   --help: Show this text\n");
     std::printf("   --version: Show the versions of floppeek, trakvol and OpenSSL\n");
 }
@@ -99,6 +102,10 @@ long_action process_long_option(int argc, char** argv, int* next) {
     }
     if (option == "--recursive") {
         opt_recursive = true;
+        return long_action::go_on;
+    }
+    if (option == "--json") {
+        opt_json = true;
         return long_action::go_on;
     }
     if (option.starts_with("--jobs=")) {

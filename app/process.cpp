@@ -1,6 +1,7 @@
 // One image, a folder of images, or a whole tree with its archives: each image is
 // loaded, recognised and reported; a folder's images by several workers, written in
 // order.
+#include "catalogue.h"
 #include "collection.h"
 #include "fileio.h"
 #include "front_end.h"
@@ -17,6 +18,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -38,26 +40,6 @@ void process_report(const d64_disk* disk, const char* pattern, FILE* out) {
         d64_dump_directory_contents(disk, mod_include_scratched, mod_wide_output, out);
         break;
     }
-}
-
-// Load, recognise, report, release; the report goes to `out`, a failure to `err`.
-// 0 when a report ran, 1 otherwise.
-int process_single_file(const char* path, const char* pattern, FILE* out, FILE* err) {
-    unsigned char* buffer = nullptr;
-    size_t length = 0;
-    if (!fileio_get_file_contents_to(path, &buffer, &length, err)) {
-        return 1;
-    }
-    d64_disk* disk = nullptr;
-    if (!d64_init_disk(&disk, buffer, length)) {
-        std::fprintf(err, "Input file not recognized as a supported D64 image\n");
-        std::free(buffer);
-        return 1;
-    }
-    process_report(disk, pattern, out);
-    std::free(disk);
-    std::free(buffer);
-    return 0;
 }
 
 // A stream that collects what is written to it, for the ordered writer.
@@ -89,41 +71,118 @@ struct memory_stream {
     memory_stream& operator=(const memory_stream&) = delete;
 };
 
+// How the run names its images: the one image of the command line, the entries of
+// a folder (by their bare names), or the items of a tree (paths from the root, with
+// control bytes shown as '?', and in every message).
+enum class walk_style { single, folder, tree };
+
+// An image to report, or why it could not be read.
+struct image_view {
+    const std::string& path;
+    const std::vector<std::string>& members;
+    const std::uint8_t* bytes;
+    std::size_t size;
+    const std::string& error; // the message, without its line break; empty when read
+    bool is_image;            // false: a folder or an archive that failed as a whole
+};
+
+std::string process_shown(const std::string& text, walk_style style) {
+    return style == walk_style::tree ? collection::printable_path(text) : text;
+}
+
+std::string process_not_recognized(const image_view& view, walk_style style) {
+    std::string message = "Input file not recognized as a supported D64 image";
+    if (style == walk_style::tree) {
+        message += ": \"" + view.path + "\"";
+    }
+    return message;
+}
+
+// The text reports: the Parsing: line, then the report or the message. Returns 1
+// when the image failed.
+int process_render_text(const image_view& view, walk_style style, const char* pattern, FILE* out,
+                        FILE* err) {
+    if (!view.is_image) {
+        std::fprintf(err, "%s\n", process_shown(view.error, style).c_str());
+        return 1;
+    }
+    if (style != walk_style::single) {
+        std::fprintf(out, "\nParsing: \"%s\"\n", process_shown(view.path, style).c_str());
+    }
+    d64_disk* disk = nullptr;
+    if (!view.error.empty() || !d64_init_disk(&disk, view.bytes, view.size)) {
+        const std::string message =
+            view.error.empty() ? process_not_recognized(view, style) : view.error;
+        std::fprintf(err, "%s\n", process_shown(message, style).c_str());
+        return 1;
+    }
+    process_report(disk, pattern, out);
+    std::free(disk);
+    return 0;
+}
+
+// The JSON record: one line per image, its error record when it failed (with the
+// usual message on standard error). A search keeps only the images with a match.
+int process_render_json(const image_view& view, walk_style style, const char* pattern, FILE* out,
+                        FILE* err) {
+    const catalogue::origin where{view.path, view.members};
+    d64_disk* disk = nullptr;
+    if (!view.is_image || !view.error.empty() || !d64_init_disk(&disk, view.bytes, view.size)) {
+        const std::string message =
+            !view.error.empty() ? view.error : process_not_recognized(view, style);
+        std::fputs(catalogue::error_line(where, message).c_str(), out);
+        std::fprintf(err, "%s\n", process_shown(message, style).c_str());
+        return 1;
+    }
+    if (opt_request != k_request_find) {
+        std::fputs(
+            catalogue::record_line(where, catalogue::inspect(disk, view.bytes, view.size), nullptr)
+                .c_str(),
+            out);
+    } else if (const std::vector<std::string> matches = catalogue::matching_names(disk, pattern);
+               !matches.empty()) {
+        std::fputs(
+            catalogue::record_line(where, catalogue::inspect(disk, view.bytes, view.size), &matches)
+                .c_str(),
+            out);
+    }
+    std::free(disk);
+    return 0;
+}
+
+int process_render(const image_view& view, walk_style style, const char* pattern, FILE* out,
+                   FILE* err) {
+    return opt_json ? process_render_json(view, style, pattern, out, err)
+                    : process_render_text(view, style, pattern, out, err);
+}
+
+// Load, recognise, report, release: one image file read whole. The report goes to
+// `out`, a failure to `err`. 0 when a report ran, 1 otherwise.
+int process_single_file(const std::string& path, walk_style style, const char* pattern, FILE* out,
+                        FILE* err) {
+    unsigned char* buffer = nullptr;
+    size_t length = 0;
+    memory_stream messages;
+    const bool read = fileio_get_file_contents_to(path.c_str(), &buffer, &length, messages.stream);
+    std::string error = messages.take();
+    if (!read && !error.empty() && error.back() == '\n') {
+        error.pop_back();
+    }
+    static const std::vector<std::string> no_members;
+    const int failed = process_render(
+        image_view{path, no_members, buffer, read ? length : 0, read ? std::string() : error, true},
+        style, pattern, out, err);
+    std::free(buffer);
+    return failed;
+}
+
 // One image of a folder, its output collected for the ordered writer.
 workpool::output process_folder_entry(const std::string& name, const char* pattern) {
     memory_stream out;
     memory_stream err;
-    std::fprintf(out.stream, "\nParsing: \"%s\"\n", name.c_str());
-    const int failed = process_single_file(name.c_str(), pattern, out.stream, err.stream);
+    const int failed =
+        process_single_file(name, walk_style::folder, pattern, out.stream, err.stream);
     return workpool::output{out.take(), err.take(), failed, 1, 0};
-}
-
-// An item of a tree: an image found in a folder or an archive, or a folder or an
-// archive that failed as a whole. Paths are shown with control bytes as '?'.
-void process_tree_item(const collection::item& item, const char* pattern, FILE* out, FILE* err,
-                       workpool::output& counts) {
-    ++counts.failed; // until the report has run
-    if (!item.is_image) {
-        std::fprintf(err, "%s\n", collection::printable_path(item.error).c_str());
-        return;
-    }
-    ++counts.images;
-    counts.bytes += item.bytes.size();
-    const std::string shown = collection::printable_path(item.path);
-    std::fprintf(out, "\nParsing: \"%s\"\n", shown.c_str());
-    if (!item.error.empty()) {
-        std::fprintf(err, "%s\n", collection::printable_path(item.error).c_str());
-        return;
-    }
-    d64_disk* disk = nullptr;
-    if (!d64_init_disk(&disk, item.bytes.data(), item.bytes.size())) {
-        std::fprintf(err, "Input file not recognized as a supported D64 image: \"%s\"\n",
-                     shown.c_str());
-        return;
-    }
-    process_report(disk, pattern, out);
-    std::free(disk);
-    --counts.failed;
 }
 
 workpool::output process_tree_unit(const collection::unit& unit, const char* pattern) {
@@ -131,7 +190,11 @@ workpool::output process_tree_unit(const collection::unit& unit, const char* pat
     memory_stream err;
     workpool::output counts;
     unit([&](const collection::item& item) {
-        process_tree_item(item, pattern, out.stream, err.stream, counts);
+        counts.images += item.is_image ? 1 : 0;
+        counts.bytes += item.bytes.size();
+        counts.failed += process_render(image_view{item.path, item.members, item.bytes.data(),
+                                                   item.bytes.size(), item.error, item.is_image},
+                                        walk_style::tree, pattern, out.stream, err.stream);
     });
     counts.out = out.take();
     counts.err = err.take();
@@ -267,7 +330,11 @@ int process_tree(const char* root, const char* pattern) {
     });
 }
 
+// The line that opens a folder's output; a JSON run prints records only.
 void process_announce(const char* path) {
+    if (opt_json) {
+        return;
+    }
     std::printf("Processing all D64 files in \"%s\"\n", path);
     // The failure messages of the walk come after this line in a joint log.
     errno = 0;
@@ -294,7 +361,7 @@ int process_input(const char* path, const char* pattern) {
         process_announce(path);
         return process_folder(path, pattern);
     }
-    return process_single_file(path, pattern, stdout, stderr);
+    return process_single_file(path, walk_style::single, pattern, stdout, stderr);
 }
 
 bool process_check_stdout() {

@@ -80,6 +80,14 @@ bool d64_get_sector_error_info(const d64_disk* disk, int32_t track, int32_t sect
     return true;
 }
 
+bool d64_get_track_free_count(const d64_disk* disk, int32_t track, uint8_t* count) {
+    if (disk == nullptr || count == nullptr || track < 1 || track > disk->track_count) {
+        return false;
+    }
+    *count = header_sector(disk)[4 * track];
+    return true;
+}
+
 bool d64_count_free_sectors(const d64_disk* disk, int32_t* total) {
     if (disk == nullptr || total == nullptr) {
         return false;

@@ -103,6 +103,27 @@ bool d64_find_pattern(const d64_disk* disk, const char* pattern, bool* found);
 //   @return false, printing nothing, when `disk`, `found` or `stream` is null.
 bool d64_find_pattern_to(const d64_disk* disk, const char* pattern, bool* found, FILE* stream);
 
+// d64_petscii_to_text() :
+//   The printable text the reports show for a raw PETSCII field of `length` bytes
+//   (1 to 16: a disk or file name, the disk id): letters in ASCII case, unprintable
+//   bytes as '.', 0x7F as '?', a shifted space as a space; the first zero byte ends
+//   it. `form` chooses how much:
+//     D64_TEXT_PADDED:  the field as it stands, padding included (what the name
+//                       search matches its pattern against);
+//     D64_TEXT_TRIMMED: trailing padding (shifted spaces, zero bytes) dropped and
+//                       carriage returns as '.' (the disk name and id of the listing);
+//     D64_TEXT_QUOTED:  trimmed, and only the part before the first shifted space
+//                       (a file name between the listing's quotes).
+//   `text` (length + 1 bytes, caller's) receives the zero-terminated text. (Since 2.1.)
+//   @return false, writing nothing, when `field` or `text` is null or `length` is
+//   out of range.
+typedef enum d64_text_form {
+    D64_TEXT_PADDED = 0,
+    D64_TEXT_TRIMMED = 1,
+    D64_TEXT_QUOTED = 2
+} d64_text_form;
+bool d64_petscii_to_text(const char* field, int32_t length, d64_text_form form, char* text);
+
 // ---------------------------------------------------------------------------
 // Geometry
 // ---------------------------------------------------------------------------
@@ -138,6 +159,12 @@ bool d64_is_sector_allocated(const d64_disk* disk, int32_t track, int32_t sector
 //   an image without error codes reports 1. track/sector are not checked.
 //   @return false when `disk` or `code` is null.
 bool d64_get_sector_error_info(const d64_disk* disk, int32_t track, int32_t sector, uint8_t* code);
+
+// d64_get_track_free_count() :
+//   Stores the free count byte of the BAM entry of `track` into *count, as the BAM
+//   says it, whatever the bitmap holds. (Since 2.1.)
+//   @return false when `disk` or `count` is null or the image has no such track.
+bool d64_get_track_free_count(const d64_disk* disk, int32_t track, uint8_t* count);
 
 // d64_count_free_sectors() :
 //   Stores the sum of the BAM's per-track free counts, track 18 left out, into *total.

@@ -2,8 +2,10 @@
 #include "petscii.h"
 
 #include "report.h"
+#include "trakvol.h"
 
 #include <cctype>
+#include <cstring>
 
 namespace {
 
@@ -80,4 +82,25 @@ void d64s_quote_petscii_filename(char* destination, const char* source) {
         }
     }
     destination[out] = '\0';
+}
+
+bool d64_petscii_to_text(const char* field, int32_t length, d64_text_form form, char* text) {
+    if (field == nullptr || text == nullptr || length < 1 || length > k_name_length) {
+        return false;
+    }
+    char buffer[k_name_length + 1] = {};
+    std::memcpy(buffer, field, static_cast<size_t>(length));
+    if (form != D64_TEXT_PADDED) {
+        d64s_normalize_petscii_string(buffer, length);
+    }
+    if (form == D64_TEXT_QUOTED) {
+        // The listing's quotes close at the first shifted space left inside the name.
+        char* shifted_space = static_cast<char*>(std::memchr(buffer, k_shifted_space, length));
+        if (shifted_space != nullptr) {
+            *shifted_space = '\0';
+        }
+    }
+    d64s_petscii_string_to_ascii(buffer, length);
+    std::memcpy(text, buffer, std::strlen(buffer) + 1);
+    return true;
 }

@@ -68,6 +68,8 @@ TEST_F(cli, long_options_mix_with_short_ones) {
         "      (default: the CPUs this process may run on); the output is the same\n"
         "   --recursive: Also look into subfolders and archives (zip, 7z, rar, tar,\n"
         "      gz, bz2, xz), also when the path is an archive\n"
+        "   --json: Print one JSON record per image (JSON Lines) instead of the\n"
+        "      reports; -f keeps the images with a matching name\n"
         "   --help: Show this text\n"
         "   --version: Show the versions of floppeek, trakvol and OpenSSL\n";
     const std::string bad_jobs = "floppeek: --jobs needs a number from 1 to 256, not ";

@@ -87,6 +87,18 @@ TEST(null_arguments, every_checked_pointer_gives_false_and_writes_nothing) {
          [&](outputs& o, FILE*) { return d64_get_sector_error_info(nullptr, 1, 0, &o.code); }},
         {"get_sector_error_info(code)",
          [&](outputs&, FILE*) { return d64_get_sector_error_info(disk, 1, 0, nullptr); }},
+        {"track_free_count(disk)",
+         [&](outputs& o, FILE*) { return d64_get_track_free_count(nullptr, 1, &o.code); }},
+        {"track_free_count(count)",
+         [&](outputs&, FILE*) { return d64_get_track_free_count(disk, 1, nullptr); }},
+        {"track_free_count(track 36)",
+         [&](outputs& o, FILE*) { return d64_get_track_free_count(disk, 36, &o.code); }},
+        {"petscii_to_text(field)",
+         [&](outputs& o, FILE*) {
+             return d64_petscii_to_text(nullptr, 16, D64_TEXT_PADDED, o.name);
+         }},
+        {"petscii_to_text(text)",
+         [&](outputs& o, FILE*) { return d64_petscii_to_text(o.id, 5, D64_TEXT_PADDED, nullptr); }},
         {"count_free_sectors(disk)",
          [&](outputs& o, FILE*) { return d64_count_free_sectors(nullptr, &o.number); }},
         {"count_free_sectors(total)",

@@ -1,4 +1,5 @@
 #include "petscii.h"
+#include "trakvol.h"
 
 #include <gtest/gtest.h>
 
@@ -116,5 +117,32 @@ TEST(petscii, quoted_names_as_listed) {
     };
     for (const row& r : rows) {
         EXPECT_EQ(listed_name(r.name), r.listed);
+        // The public conversion gives what stands between the listing's quotes.
+        char text[17];
+        ASSERT_TRUE(d64_petscii_to_text(r.name.data(), 16, D64_TEXT_QUOTED, text));
+        EXPECT_EQ(text, r.listed.substr(1, r.listed.find('"', 1) - 1));
     }
+}
+
+TEST(petscii, public_text_forms) {
+    struct row {
+        std::string field;
+        int length;
+        d64_text_form form;
+        std::string text;
+    };
+    const row rows[] = {
+        {field({0x44, 0x45, 0x4D, 0x4F}), 16, D64_TEXT_PADDED, "demo            "},
+        {field({0x44, 0x45, 0x4D, 0x4F}, 16, 0), 16, D64_TEXT_PADDED, "demo"},
+        {field({0x44, 0x0D, 0xA0, 0x31}), 16, D64_TEXT_PADDED, "d. 1            "},
+        {field({0x44, 0x45, 0x4D, 0x4F, 0xA0, 0x2C, 0x38, 0x31}), 16, D64_TEXT_TRIMMED, "demo ,81"},
+        {field({0x41, 0x42, 0xA0, 0x32, 0x41}, 5), 5, D64_TEXT_TRIMMED, "ab 2a"},
+        {field({0x41, 0x42}, 5), 5, D64_TEXT_TRIMMED, "ab"},
+    };
+    for (const row& r : rows) {
+        char text[17];
+        ASSERT_TRUE(d64_petscii_to_text(r.field.data(), r.length, r.form, text));
+        EXPECT_EQ(text, r.text);
+    }
+    EXPECT_FALSE(d64_petscii_to_text(rows[0].field.data(), 17, D64_TEXT_PADDED, nullptr));
 }

@@ -1,0 +1,99 @@
+// The whole inspection of one image as data: what the listing, the wide listing,
+// the BAM report and the search know of it, read through the d64_ functions, and
+// its JSON record, one line per image.
+#ifndef FLOPPEEK_CATALOGUE_H
+#define FLOPPEEK_CATALOGUE_H
+
+#include "trakvol.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace catalogue {
+
+using md5_digest = std::array<std::uint8_t, 16>;
+using sha1_digest = std::array<std::uint8_t, 20>;
+
+// A file's sector chain as the wide listing walks it.
+struct chain_facts {
+    bool ok = false;               // ended properly within the image's sector count
+    std::int32_t sectors = 0;      // visited, up to the failure when not ok
+    std::int64_t bytes = 0;        // payload; a last sector whose byte 1 is 0 adds none
+    std::optional<md5_digest> md5; // of the payload; none when the walk failed
+};
+
+// A directory slot the listing with -s shows.
+struct file_facts {
+    std::int32_t slot = 0;      // the wide listing's sequence number, from 1
+    std::uint8_t type_byte = 0; // code in bits 0-5, locked bit 6, closed bit 7
+    bool valid_type = false;    // code 0 to 4
+    std::string name;           // the text between the listing's quotes
+    std::array<std::uint8_t, 16> raw_name{};
+    std::int32_t blocks = 0; // as the directory claims, 0 to 65535
+    std::uint8_t first_track = 0;
+    std::uint8_t first_sector = 0;
+    std::optional<chain_facts> chain; // none for scratched slots and invalid types
+};
+
+struct track_facts {
+    std::int32_t track = 0;
+    std::uint8_t free = 0; // the BAM entry's free count byte
+    std::int32_t used = 0; // sectors the bitmap marks allocated
+    std::string map;       // '*' allocated, '.' free, one character per sector
+};
+
+struct sector_error {
+    std::int32_t track = 0;
+    std::int32_t sector = 0;
+    std::uint8_t code = 0;
+};
+
+struct image_facts {
+    std::uint64_t size = 0;
+    std::int32_t tracks = 0;
+    bool error_info = false;
+    md5_digest md5{}; // of the whole image as read
+    sha1_digest sha1{};
+    std::string disk_name; // as the listing shows it, before the padding
+    std::array<std::uint8_t, 16> raw_disk_name{};
+    std::string disk_id;
+    std::array<std::uint8_t, 5> raw_disk_id{};
+    bool header_ok = false; // the header links to the directory at 18/1
+    std::int32_t free_blocks = 0;
+    std::vector<file_facts> files;
+    std::vector<track_facts> bam;
+    std::vector<sector_error> errors; // every sector whose code is not 1
+};
+
+// inspect() :
+//   Everything the reports know of the image `disk` was made from (`bytes`, `size`).
+image_facts inspect(const d64_disk* disk, const std::uint8_t* bytes, std::size_t size);
+
+// matching_names() :
+//   Every directory name that matches `pattern` as the search matches it (the name
+//   converted with its padding, case ignored), in directory order.
+std::vector<std::string> matching_names(const d64_disk* disk, const char* pattern);
+
+// Where the record says the image was found.
+struct origin {
+    const std::string& path;                 // as the text mode's Parsing: line names it
+    const std::vector<std::string>& members; // archive members, outermost first
+};
+
+// record_line() :
+//   The image's JSON record, one line with its "\n"; with `matches`, their list too.
+std::string record_line(const origin& where, const image_facts& facts,
+                        const std::vector<std::string>* matches);
+
+// error_line() :
+//   The record of an image (or a folder or an archive) that failed: path, members and
+//   the message the text mode prints for it.
+std::string error_line(const origin& where, const std::string& message);
+
+} // namespace catalogue
+
+#endif // FLOPPEEK_CATALOGUE_H

@@ -1,0 +1,166 @@
+// The facts of one image, gathered through the d64_ functions only, in the order
+// and with the rules of the reports that print them.
+#include "catalogue.h"
+
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fnmatch.h>
+
+namespace catalogue {
+
+namespace {
+
+// The reports stop a directory walk after 144 slots, the room track 18 has.
+constexpr std::int32_t k_max_directory_slots = 144;
+constexpr std::int32_t k_name_length = 16;
+constexpr std::int32_t k_id_length = 5;
+constexpr std::int32_t k_payload_per_sector = 254;
+constexpr std::uint8_t k_no_error = 1;
+
+template <std::size_t n>
+void digest(const EVP_MD* kind, const std::uint8_t* bytes, std::size_t size,
+            std::array<std::uint8_t, n>& out) {
+    unsigned int length = 0;
+    EVP_Digest(bytes, size, out.data(), &length, kind, nullptr);
+}
+
+template <std::size_t n> std::array<std::uint8_t, n> raw_bytes(const char* field) {
+    std::array<std::uint8_t, n> raw{};
+    std::memcpy(raw.data(), field, n);
+    return raw;
+}
+
+std::string text_of(const char* field, std::int32_t length, d64_text_form form) {
+    char text[k_name_length + 1] = {};
+    d64_petscii_to_text(field, length, form, text);
+    return text;
+}
+
+struct chain_tally {
+    std::int32_t sectors = 0;
+    std::int64_t bytes = 0;
+};
+
+// A sector that links on carries 254 payload bytes; the last one (link track 0)
+// those up to the offset in its byte 1, none when that is 0 or 1.
+bool tally_sector(const std::uint8_t* sector, void* context) {
+    chain_tally& tally = *static_cast<chain_tally*>(context);
+    ++tally.sectors;
+    tally.bytes += sector[0] != 0 ? k_payload_per_sector : std::max(0, sector[1] - 1);
+    return true;
+}
+
+chain_facts walk_chain(const d64_disk* disk, const d64_dir_entry* entry) {
+    chain_tally tally;
+    chain_facts chain;
+    chain.ok = d64_file_sector_foreach(tally_sector, disk, entry, &tally);
+    chain.sectors = tally.sectors;
+    chain.bytes = tally.bytes;
+    md5_digest md5{};
+    if (chain.ok && d64_calculate_file_md5(disk, entry, md5.data())) {
+        chain.md5 = md5;
+    }
+    return chain;
+}
+
+// The slot as the listing with -s shows it, or nothing for an empty slot.
+std::optional<file_facts> slot_facts(const d64_disk* disk, const d64_dir_entry* entry,
+                                     std::int32_t slot) {
+    file_facts file;
+    file.slot = slot;
+    file.valid_type = d64_get_file_type(entry, &file.type_byte);
+    char name[k_name_length + 1];
+    d64_get_file_name(entry, name);
+    if (file.type_byte == 0 && text_of(name, k_name_length, D64_TEXT_TRIMMED).empty()) {
+        return std::nullopt;
+    }
+    file.name = text_of(name, k_name_length, D64_TEXT_QUOTED);
+    file.raw_name = raw_bytes<16>(name);
+    d64_get_file_size_sectors(entry, &file.blocks);
+    file.first_track = entry->first_track;
+    file.first_sector = entry->first_sector;
+    if (file.valid_type && file.type_byte != 0) {
+        file.chain = walk_chain(disk, entry);
+    }
+    return file;
+}
+
+// Calls `visit` for each directory slot, at most 144, with its sequence number.
+template <class Visit> void for_each_slot(const d64_disk* disk, Visit&& visit) {
+    d64_dir_cursor cursor{};
+    const d64_dir_entry* entry = nullptr;
+    d64_first_dir_entry(disk, &cursor, &entry);
+    std::int32_t slot = 0;
+    do {
+        visit(entry, ++slot);
+    } while (slot < k_max_directory_slots && d64_next_dir_entry(disk, &cursor, &entry));
+}
+
+void read_header(const d64_disk* disk, image_facts& facts) {
+    char name[k_name_length + 1];
+    char id[k_id_length + 1];
+    // When the header does not link to 18/1, both hold the '?' the listing shows.
+    facts.header_ok = d64_get_disk_name(disk, name);
+    d64_get_disk_id(disk, id);
+    facts.disk_name = text_of(name, k_name_length, D64_TEXT_TRIMMED);
+    facts.raw_disk_name = raw_bytes<16>(name);
+    facts.disk_id = text_of(id, k_id_length, D64_TEXT_TRIMMED);
+    facts.raw_disk_id = raw_bytes<5>(id);
+    d64_count_free_sectors(disk, &facts.free_blocks);
+}
+
+void read_bam(const d64_disk* disk, image_facts& facts) {
+    for (std::int32_t track = 1; track <= disk->track_count; ++track) {
+        track_facts line;
+        line.track = track;
+        d64_get_track_free_count(disk, track, &line.free);
+        for (std::int32_t sector = 0; d64_are_track_and_sector_valid(disk, track, sector);
+             ++sector) {
+            const bool allocated = d64_is_sector_allocated(disk, track, sector);
+            line.used += allocated ? 1 : 0;
+            line.map += allocated ? '*' : '.';
+            std::uint8_t code = k_no_error;
+            d64_get_sector_error_info(disk, track, sector, &code);
+            if (code != k_no_error) {
+                facts.errors.push_back({track, sector, code});
+            }
+        }
+        facts.bam.push_back(std::move(line));
+    }
+}
+
+} // namespace
+
+image_facts inspect(const d64_disk* disk, const std::uint8_t* bytes, std::size_t size) {
+    image_facts facts;
+    facts.size = size;
+    facts.tracks = disk->track_count;
+    facts.error_info = disk->error_info_size != 0;
+    digest(EVP_md5(), bytes, size, facts.md5);
+    digest(EVP_sha1(), bytes, size, facts.sha1);
+    read_header(disk, facts);
+    for_each_slot(disk, [&](const d64_dir_entry* entry, std::int32_t slot) {
+        if (std::optional<file_facts> file = slot_facts(disk, entry, slot)) {
+            facts.files.push_back(std::move(*file));
+        }
+    });
+    read_bam(disk, facts);
+    return facts;
+}
+
+std::vector<std::string> matching_names(const d64_disk* disk, const char* pattern) {
+    std::vector<std::string> matches;
+    for_each_slot(disk, [&](const d64_dir_entry* entry, std::int32_t) {
+        char name[k_name_length + 1];
+        d64_get_file_name(entry, name);
+        std::string text = text_of(name, k_name_length, D64_TEXT_PADDED);
+        if (fnmatch(pattern, text.c_str(), FNM_CASEFOLD) == 0) {
+            matches.push_back(std::move(text));
+        }
+    });
+    return matches;
+}
+
+} // namespace catalogue

@@ -1,0 +1,148 @@
+// The JSON record of an image: one object on one line, keys in a fixed order,
+// written by nlohmann-json. Names from file systems and archives may be any bytes:
+// invalid UTF-8 is replaced by U+FFFD and the raw bytes are given in hex as well.
+#include "catalogue.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+
+namespace catalogue {
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+std::string hex(const std::uint8_t* bytes, std::size_t size) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(2 * size);
+    for (std::size_t i = 0; i < size; ++i) {
+        text += digits[bytes[i] >> 4];
+        text += digits[bytes[i] & 0x0F];
+    }
+    return text;
+}
+
+template <class Bytes> std::string hex(const Bytes& bytes) {
+    return hex(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+}
+
+std::string dump(const json& value, json::error_handler_t invalid) {
+    return value.dump(-1, ' ', false, invalid);
+}
+
+// Replacing and dropping the invalid bytes give the same text only when there are none.
+bool is_utf8(const std::string& text) {
+    const json value = text;
+    return dump(value, json::error_handler_t::replace) ==
+           dump(value, json::error_handler_t::ignore);
+}
+
+void add_origin(json& record, const origin& where) {
+    record["path"] = where.path;
+    if (!is_utf8(where.path)) {
+        record["path_hex"] = hex(where.path);
+    }
+    if (where.members.empty()) {
+        return;
+    }
+    record["member"] = where.members;
+    if (!std::all_of(where.members.begin(), where.members.end(), is_utf8)) {
+        json raw = json::array();
+        for (const std::string& member : where.members) {
+            raw.push_back(hex(member));
+        }
+        record["member_hex"] = std::move(raw);
+    }
+}
+
+const char* type_name(const file_facts& file) {
+    static const char* const names[] = {"del", "seq", "prg", "usr", "rel"};
+    return file.valid_type ? names[file.type_byte & 0x3F] : nullptr;
+}
+
+json chain_json(const std::optional<chain_facts>& chain) {
+    if (!chain) {
+        return nullptr;
+    }
+    json walked;
+    walked["ok"] = chain->ok;
+    walked["sectors"] = chain->sectors;
+    walked["bytes"] = chain->bytes;
+    walked["md5"] = chain->md5 ? json(hex(*chain->md5)) : json(nullptr);
+    return walked;
+}
+
+json file_json(const file_facts& file) {
+    json entry;
+    entry["slot"] = file.slot;
+    const char* type = type_name(file);
+    entry["type"] = type != nullptr ? json(type) : json(nullptr);
+    entry["type_byte"] = file.type_byte;
+    entry["closed"] = (file.type_byte & 0x80) != 0;
+    entry["locked"] = (file.type_byte & 0x40) != 0;
+    entry["scratched"] = file.type_byte == 0;
+    entry["name"] = file.name;
+    entry["name_hex"] = hex(file.raw_name);
+    entry["blocks"] = file.blocks;
+    entry["first"] = {file.first_track, file.first_sector};
+    entry["chain"] = chain_json(file.chain);
+    return entry;
+}
+
+json disk_json(const image_facts& facts) {
+    json disk;
+    disk["name"] = facts.disk_name;
+    disk["name_hex"] = hex(facts.raw_disk_name);
+    disk["id"] = facts.disk_id;
+    disk["id_hex"] = hex(facts.raw_disk_id);
+    disk["header_ok"] = facts.header_ok;
+    disk["free_blocks"] = facts.free_blocks;
+    return disk;
+}
+
+} // namespace
+
+std::string record_line(const origin& where, const image_facts& facts,
+                        const std::vector<std::string>* matches) {
+    json record;
+    add_origin(record, where);
+    record["image"] = {{"size", facts.size},
+                       {"tracks", facts.tracks},
+                       {"error_info", facts.error_info},
+                       {"md5", hex(facts.md5)},
+                       {"sha1", hex(facts.sha1)}};
+    record["disk"] = disk_json(facts);
+    json files = json::array();
+    for (const file_facts& file : facts.files) {
+        files.push_back(file_json(file));
+    }
+    record["files"] = std::move(files);
+    json bam = json::array();
+    for (const track_facts& track : facts.bam) {
+        bam.push_back({{"track", track.track},
+                       {"free", track.free},
+                       {"used", track.used},
+                       {"map", track.map}});
+    }
+    record["bam"] = std::move(bam);
+    json errors = json::array();
+    for (const sector_error& error : facts.errors) {
+        errors.push_back({{"track", error.track}, {"sector", error.sector}, {"code", error.code}});
+    }
+    record["errors"] = std::move(errors);
+    if (matches != nullptr) {
+        record["matches"] = *matches;
+    }
+    return dump(record, json::error_handler_t::replace) + "\n";
+}
+
+std::string error_line(const origin& where, const std::string& message) {
+    json record;
+    add_origin(record, where);
+    record["error"] = message;
+    return dump(record, json::error_handler_t::replace) + "\n";
+}
+
+} // namespace catalogue
