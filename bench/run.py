@@ -6,8 +6,8 @@ For each folder size N it generates N realistic 35-track images, warms the page
 cache, then runs every command several times in turn and reports the median wall
 time with its spread, the ratios floppeek -w / md5sum and floppeek / cat, the gain
 of the default number of jobs (one per CPU) over --jobs=1, the cost of --recursive
-over the same images packed one per .zip and one per .d64.gz, and the peak resident
-memory of floppeek. A third baseline, read_files, only reads every
+over the same images packed one per .zip and one per .d64.gz, the cost of --json
+against -w, and the peak resident memory of floppeek. A third baseline, read_files, only reads every
 file whole: the floor for any folder walk.
 
     python3 bench/run.py                  # N = 100 and 2000, 7 runs each
@@ -37,6 +37,9 @@ MAX_RSS_KIB = 16 * 1024
 # sequential wide listing of the unpacked images; peak memory on any input.
 MAX_ZIPPED_OVER_SEQUENTIAL = 1.6
 MAX_RECURSIVE_RSS_KIB = 64 * 1024
+# --json hashes every file and the whole image twice over: against -w, both at the
+# default jobs.
+MAX_JSON_OVER_WIDE = 1.5
 # The gains from more jobs are judged on large folders only: 100 images take a few
 # milliseconds, where starting the threads and the first touch of each one's memory
 # weigh as much as the work.
@@ -124,6 +127,7 @@ def bench_folder(tools, count, runs, work):
         "floppeek -b -e": [floppeek, "-b", "-e", folder],
         "floppeek -b -e -j1": [floppeek, "-b", "-e", "--jobs=1", folder],
         "floppeek -f": [floppeek, "-f", "file 2*", folder],
+        "floppeek --json": [floppeek, "--json", folder],
         "floppeek -w -r zip": [floppeek, "--recursive", "-w", zipped],
         "floppeek -w -r gz": [floppeek, "--recursive", "-w", gzipped],
         "cat": ["cat", *files],
@@ -145,6 +149,7 @@ def bench_folder(tools, count, runs, work):
         "wide_sequential": median["floppeek -w -j1"] / median["md5sum"],
         "narrow_parallel": median["floppeek"] / median["floppeek -j1"],
         "narrow_cat": median["floppeek"] / median["cat"],
+        "json": median["floppeek --json"] / median["floppeek -w"],
         "zipped": median["floppeek -w -r zip"] / median["floppeek -w -j1"],
         "gzipped": median["floppeek -w -r gz"] / median["floppeek -w -j1"],
         "rss": max(rss[name] for name in commands
@@ -161,6 +166,7 @@ def bench_folder(tools, count, runs, work):
     print(f"  --recursive -w over .zip / -w --jobs=1 unpacked = {ratios['zipped']:.2f}   "
           f"over .d64.gz = {ratios['gzipped']:.2f}   "
           f"peak RSS = {ratios['recursive_rss']} KiB")
+    print(f"  floppeek --json / floppeek -w = {ratios['json']:.2f}")
     return ratios
 
 
@@ -186,6 +192,7 @@ def main():
                False),
               ("narrow_parallel", MAX_NARROW_OVER_SEQUENTIAL, "floppeek / floppeek --jobs=1", True),
               ("narrow_cat", MAX_NARROW_OVER_CAT, "floppeek / cat", False),
+              ("json", MAX_JSON_OVER_WIDE, "floppeek --json / floppeek -w", True),
               ("zipped", MAX_ZIPPED_OVER_SEQUENTIAL,
                "floppeek --recursive -w over .zip / floppeek -w --jobs=1", True)]
     for count, ratios in zip(args.counts, results):

@@ -75,5 +75,8 @@ bool image_save(const test_image& image, const std::string& path);
 // a locked and an unclosed file, a scratched entry, a name with a shifted space
 // inside, a file whose directory size is wrong and one whose chain is broken.
 test_image image_sample();
+// A second, undamaged disk that holds the sample's HELLO WORLD program under another
+// name: the two make a small collection with one file on both disks.
+test_image image_sample_companion();
 
 #endif // FLOPPEEK_IMAGE_BUILDER_H

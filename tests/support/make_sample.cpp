@@ -1,14 +1,21 @@
-// Writes the sample image that the README shows to the path given.
+// Writes the sample image that the README shows, and the small collection of its
+// examples: make_sample OUTPUT.d64 [COLLECTION_FOLDER]
 #include "image_builder.h"
 
 #include <cstdio>
+#include <string>
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT.d64\n", argv[0]);
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: %s OUTPUT.d64 [COLLECTION_FOLDER]\n", argv[0]);
         return 2;
     }
-    if (!image_save(image_sample(), argv[1])) {
+    const std::string folder = argc == 3 ? argv[2] : "";
+    const bool written =
+        image_save(image_sample(), argv[1]) &&
+        (folder.empty() || (image_save(image_sample(), folder + "/sample.d64") &&
+                            image_save(image_sample_companion(), folder + "/companion.d64")));
+    if (!written) {
         std::fprintf(stderr, "cannot write %s\n", argv[1]);
         return 1;
     }

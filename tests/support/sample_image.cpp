@@ -56,3 +56,11 @@ test_image image_sample() {
     image_set_error(image, {35, 0}, 23);
     return image;
 }
+
+test_image image_sample_companion() {
+    test_image image = image_formatted(35, false, "COMPANION", "CP");
+    image_add_file(image, 0, 0x82, "TOOLS", text_payload("tools", 900), {2, 0});
+    // The same program as on the sample disk, in other sectors: the same MD5.
+    image_add_file(image, 1, 0x82, "HELLO", text_payload("10 PRINT \"HELLO\"\r", 600), {6, 0});
+    return image;
+}
