@@ -9,6 +9,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <grp.h>
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
@@ -38,7 +39,10 @@ enum class stdout_to { file, stderr_file, full_device, closed };
 
 // Runs floppeek with `args`; a run still going after 10 seconds is killed and
 // reported with status -2, so that a hang fails the test instead of stalling it.
-inline run_result run(const std::vector<std::string>& args, stdout_to where = stdout_to::file) {
+// With `as_nobody`, a run started as root drops to the unprivileged user first, so
+// that permissions apply to it.
+inline run_result run(const std::vector<std::string>& args, stdout_to where = stdout_to::file,
+                      bool as_nobody = false) {
     const fs::path out = fs::temp_directory_path() / ("cli_out." + std::to_string(getpid()));
     const fs::path err = fs::temp_directory_path() / ("cli_err." + std::to_string(getpid()));
     const pid_t child = fork();
@@ -49,7 +53,10 @@ inline run_result run(const std::vector<std::string>& args, stdout_to where = st
              : where == stdout_to::stderr_file ? dup2(STDERR_FILENO, STDOUT_FILENO) >= 0
              : where == stdout_to::full_device ? std::freopen("/dev/full", "w", stdout) != nullptr
                                                : close(STDOUT_FILENO) == 0);
-        if (!opened) {
+        const uid_t nobody = 65534;
+        if (!opened ||
+            (as_nobody && geteuid() == 0 &&
+             (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0))) {
             _exit(127);
         }
         std::vector<char*> argv{const_cast<char*>(FLOPPEEK_BINARY)};

@@ -169,3 +169,30 @@ TEST_F(cli, recursive_progress_line_only_on_a_terminal_and_erased_at_the_end) {
         << terminal;
     EXPECT_EQ(run({"--recursive", dir.string()}).err.find('\033'), std::string::npos);
 }
+
+TEST_F(cli, recursive_walk_reports_what_it_may_not_read_and_goes_on) {
+    // Run as root, the program drops to "nobody", who must reach the binary.
+    for (fs::path at = FLOPPEEK_BINARY; geteuid() == 0 && at != at.root_path();
+         at = at.parent_path()) {
+        if ((fs::status(at).permissions() & fs::perms::others_exec) == fs::perms::none) {
+            GTEST_SKIP() << at << " is closed to other users";
+        }
+    }
+    fs::create_directories(dir / "a" / "locked");
+    save(image_formatted(35, false), "a/locked/hidden.d64");
+    save(image_formatted(35, false), "a/secret.d64");
+    save(image_formatted(35, false), "b.d64");
+    fs::permissions(dir / "a" / "locked", fs::perms::none);
+    fs::permissions(dir / "a" / "secret.d64", fs::perms::none);
+    fs::permissions(dir, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(dir / "a",
+                    fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(dir / "b.d64", fs::perms::owner_all | fs::perms::others_read);
+    const run_result result = run({"--recursive", "-f", "*", dir.string()}, stdout_to::file, true);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.out, "Processing all D64 files in \"" + dir.string() + "\"\n" +
+                              "\nParsing: \"a/secret.d64\"\n\nParsing: \"b.d64\"\nMatch: \"\"\n");
+    EXPECT_EQ(result.err, banner + "\nCannot open folder: \"a/locked\"\n" +
+                              "Cannot open file for reading: \"a/secret.d64\"\n\n");
+    fs::permissions(dir / "a" / "locked", fs::perms::owner_all);
+}

@@ -163,3 +163,26 @@ TEST(catalogue, image_disk_bam_and_errors_follow_the_geometry) {
         EXPECT_EQ(record["errors"], errors);
     }
 }
+
+TEST(catalogue, names_of_every_byte_value_stay_printable_and_exact_in_hex) {
+    test_image image = image_formatted(35, false);
+    test_entry entry;
+    for (int slot = 0; slot < 16; ++slot) {
+        for (int i = 0; i < 16; ++i) {
+            entry.name[i] = static_cast<uint8_t>(slot * 16 + i);
+        }
+        image_set_entry(image, slot, entry);
+    }
+    const json files = record_of(image)["files"]; // parsing checks the UTF-8 too
+    ASSERT_EQ(files.size(), 16u);
+    for (int slot = 0; slot < 16; ++slot) {
+        char hex[33];
+        for (int i = 0; i < 16; ++i) {
+            std::snprintf(hex + 2 * i, 3, "%02x", slot * 16 + i);
+        }
+        EXPECT_EQ(files[slot]["name_hex"], hex);
+        for (const char c : files[slot]["name"].get<std::string>()) {
+            EXPECT_TRUE(c >= 0x20 && c < 0x7F) << "slot " << slot;
+        }
+    }
+}
