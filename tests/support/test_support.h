@@ -21,6 +21,17 @@ inline disk_ptr open_disk(const test_image& image) {
     return disk_ptr(disk, std::free);
 }
 
+// Bytes as lowercase hexadecimal digits, two per byte (16 bytes: an MD5 digest).
+inline std::string hex(const uint8_t* bytes, unsigned length = 16) {
+    std::string text;
+    char pair[3];
+    for (unsigned i = 0; i < length; ++i) {
+        std::snprintf(pair, sizeof pair, "%02x", bytes[i]);
+        text += pair;
+    }
+    return text;
+}
+
 // Everything `print` writes to the stream it is given.
 template <class Print> std::string capture_stream(Print&& print) {
     char* text = nullptr;

@@ -15,13 +15,7 @@ std::string hex_digest(const EVP_MD* kind, const std::vector<uint8_t>& bytes) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
     EVP_Digest(bytes.data(), bytes.size(), digest, &length, kind, nullptr);
-    std::string text;
-    char pair[3];
-    for (unsigned i = 0; i < length; ++i) {
-        std::snprintf(pair, sizeof pair, "%02x", digest[i]);
-        text += pair;
-    }
-    return text;
+    return hex(digest, length);
 }
 
 json record_of(const test_image& image, const std::vector<std::string>& members = {}) {
@@ -176,11 +170,11 @@ TEST(catalogue, names_of_every_byte_value_stay_printable_and_exact_in_hex) {
     const json files = record_of(image)["files"]; // parsing checks the UTF-8 too
     ASSERT_EQ(files.size(), 16u);
     for (int slot = 0; slot < 16; ++slot) {
-        char hex[33];
+        uint8_t bytes[16];
         for (int i = 0; i < 16; ++i) {
-            std::snprintf(hex + 2 * i, 3, "%02x", slot * 16 + i);
+            bytes[i] = static_cast<uint8_t>(slot * 16 + i);
         }
-        EXPECT_EQ(files[slot]["name_hex"], hex);
+        EXPECT_EQ(files[slot]["name_hex"], hex(bytes));
         for (const char c : files[slot]["name"].get<std::string>()) {
             EXPECT_TRUE(c >= 0x20 && c < 0x7F) << "slot " << slot;
         }

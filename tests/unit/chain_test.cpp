@@ -15,16 +15,6 @@ d64_dir_entry entry_for(uint8_t type, track_sector first) {
     return entry;
 }
 
-std::string hex(const uint8_t* digest, unsigned length = 16) {
-    std::string text;
-    char pair[3];
-    for (unsigned i = 0; i < length; ++i) {
-        std::snprintf(pair, sizeof pair, "%02x", digest[i]);
-        text += pair;
-    }
-    return text;
-}
-
 std::vector<uint8_t> bytes_of(const std::string& text) {
     return {text.begin(), text.end()};
 }
