@@ -134,6 +134,18 @@ TEST_F(cli, unwritable_standard_output_is_a_failure_said_once) {
         EXPECT_EQ(result.err, banner + "\nCannot write to standard output: " + r.reason + "\n\n");
     }
     EXPECT_EQ(run({"-f", "nothing", single}, stdout_to::full_device).status, 0); // nothing written
+
+    // A reader that stops early ends the run at once, quietly, by SIGPIPE.
+    const std::string command = "timeout 10 sh -c '" + std::string(FLOPPEEK_BINARY) + " -w " +
+                                folder.string() + " 2>/dev/null | head -n 3; echo ${PIPESTATUS:-}'";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string lines;
+    for (int c = std::fgetc(pipe); c != EOF; c = std::fgetc(pipe)) {
+        lines += static_cast<char>(c);
+    }
+    EXPECT_EQ(pclose(pipe), 0); // not the 124 of a timeout
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 4) << lines;
 }
 
 TEST_F(cli, joint_log_keeps_each_message_after_its_parsing_line) {
