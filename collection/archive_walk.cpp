@@ -48,10 +48,6 @@ std::string base_name(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string joined(const std::string& parent, const std::string& name) {
-    return parent.empty() ? name : parent + "/" + name;
-}
-
 std::string quoted(const char* what, const std::string& path) {
     return std::string(what) + ": \"" + path + "\"";
 }

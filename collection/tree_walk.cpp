@@ -46,10 +46,6 @@ bool read_folder(const std::string& fs_path, tree_walk::folder& into) {
     return true;
 }
 
-std::string joined(const std::string& parent, const std::string& name) {
-    return parent.empty() ? name : parent + "/" + name;
-}
-
 // Reads a file of the tree, at most one byte more than the largest image.
 void read_image_file(const std::string& fs_path, item& image) {
     const int fd = open(fs_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);

@@ -18,6 +18,11 @@ struct archive_place {
     int depth;                        // 1 for an archive in a folder or the root
 };
 
+// A path of the walk: `name` inside `parent`, joined by '/' ("" is the root).
+inline std::string joined(const std::string& parent, const std::string& name) {
+    return parent.empty() ? name : parent + "/" + name;
+}
+
 // A name that may hold one bare compressed stream: ".gz", ".bz2", ".xz", but not
 // ".tar.gz" and the like.
 bool may_be_bare_stream(std::string_view name);
