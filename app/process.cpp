@@ -90,6 +90,13 @@ std::string process_shown(const std::string& text, walk_style style) {
     return style == walk_style::tree ? collection::printable_path(text) : text;
 }
 
+// A flat folder is read for D64 images only, as it always has been; one image and
+// a tree are read in every format.
+bool process_open(const image_view& view, walk_style style, d64_disk** disk) {
+    return style == walk_style::folder ? d64_init_disk(disk, view.bytes, view.size)
+                                       : d64_open_disk(disk, view.bytes, view.size, nullptr);
+}
+
 std::string process_not_recognized(const image_view& view, walk_style style) {
     std::string message = "Input file not recognized as a supported D64 image";
     if (style == walk_style::tree) {
@@ -110,7 +117,7 @@ int process_render_text(const image_view& view, walk_style style, const char* pa
         std::fprintf(out, "\nParsing: \"%s\"\n", process_shown(view.path, style).c_str());
     }
     d64_disk* disk = nullptr;
-    if (!view.error.empty() || !d64_init_disk(&disk, view.bytes, view.size)) {
+    if (!view.error.empty() || !process_open(view, style, &disk)) {
         const std::string message =
             view.error.empty() ? process_not_recognized(view, style) : view.error;
         std::fprintf(err, "%s\n", process_shown(message, style).c_str());
@@ -127,7 +134,7 @@ int process_render_json(const image_view& view, walk_style style, const char* pa
                         FILE* err) {
     const catalogue::origin where{view.path, view.members};
     d64_disk* disk = nullptr;
-    if (!view.is_image || !view.error.empty() || !d64_init_disk(&disk, view.bytes, view.size)) {
+    if (!view.is_image || !view.error.empty() || !process_open(view, style, &disk)) {
         const std::string message =
             !view.error.empty() ? view.error : process_not_recognized(view, style);
         std::fputs(catalogue::error_line(where, message).c_str(), out);

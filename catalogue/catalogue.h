@@ -36,7 +36,8 @@ struct file_facts {
     std::int32_t blocks = 0; // as the directory claims, 0 to 65535
     std::uint8_t first_track = 0;
     std::uint8_t first_sector = 0;
-    std::optional<chain_facts> chain; // none for scratched slots and invalid types
+    std::optional<chain_facts> chain; // none for scratched slots, invalid types, partitions
+    bool partition = false;           // a 1581 partition: `blocks` sectors from the first
 };
 
 struct track_facts {
@@ -53,6 +54,7 @@ struct sector_error {
 };
 
 struct image_facts {
+    d64_format format = D64_FORMAT_D64;
     std::uint64_t size = 0;
     std::int32_t tracks = 0;
     bool error_info = false;
@@ -64,6 +66,10 @@ struct image_facts {
     std::array<std::uint8_t, 5> raw_disk_id{};
     bool header_ok = false; // the header links to the directory at 18/1
     std::int32_t free_blocks = 0;
+    // A D64's layout of the BAM entries of tracks 36 and up, and the free count read
+    // with it (none when the layout is unknown or the disk has 35 tracks).
+    d64_bam_layout bam_layout = D64_BAM_LAYOUT_NONE;
+    std::optional<std::int32_t> free_blocks_in_layout;
     std::vector<file_facts> files;
     std::vector<track_facts> bam;
     std::vector<sector_error> errors; // every sector whose code is not 1

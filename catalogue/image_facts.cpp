@@ -12,12 +12,12 @@ namespace catalogue {
 
 namespace {
 
-// The reports stop a directory walk after 144 slots, the room track 18 has.
-constexpr std::int32_t k_max_directory_slots = 144;
 constexpr std::int32_t k_name_length = 16;
 constexpr std::int32_t k_id_length = 5;
 constexpr std::int32_t k_payload_per_sector = 254;
 constexpr std::uint8_t k_no_error = 1;
+constexpr std::uint8_t k_type_code_mask = 0x3F;
+constexpr std::uint8_t k_type_partition = 5;
 
 template <std::size_t n>
 void digest(const EVP_MD* kind, const std::uint8_t* bytes, std::size_t size,
@@ -70,7 +70,7 @@ std::optional<file_facts> slot_facts(const d64_disk* disk, const d64_dir_entry* 
                                      std::int32_t slot) {
     file_facts file;
     file.slot = slot;
-    file.valid_type = d64_get_file_type(entry, &file.type_byte);
+    file.valid_type = d64_get_file_type_on_disk(disk, entry, &file.type_byte);
     char name[k_name_length + 1];
     d64_get_file_name(entry, name);
     if (file.type_byte == 0 && text_of(name, k_name_length, D64_TEXT_TRIMMED).empty()) {
@@ -81,21 +81,25 @@ std::optional<file_facts> slot_facts(const d64_disk* disk, const d64_dir_entry* 
     d64_get_file_size_sectors(entry, &file.blocks);
     file.first_track = entry->first_track;
     file.first_sector = entry->first_sector;
-    if (file.valid_type && file.type_byte != 0) {
+    file.partition = file.valid_type && (file.type_byte & k_type_code_mask) == k_type_partition;
+    if (file.valid_type && file.type_byte != 0 && !file.partition) {
         file.chain = walk_chain(disk, entry);
     }
     return file;
 }
 
-// Calls `visit` for each directory slot, at most 144, with its sequence number.
+// Calls `visit` for each directory slot, at most as many as the directory track has
+// room for, with its sequence number.
 template <class Visit> void for_each_slot(const d64_disk* disk, Visit&& visit) {
+    d64_format_info format{};
+    d64_get_format_info(disk, &format);
     d64_dir_cursor cursor{};
     const d64_dir_entry* entry = nullptr;
     d64_first_dir_entry(disk, &cursor, &entry);
     std::int32_t slot = 0;
     do {
         visit(entry, ++slot);
-    } while (slot < k_max_directory_slots && d64_next_dir_entry(disk, &cursor, &entry));
+    } while (slot < format.max_directory_slots && d64_next_dir_entry(disk, &cursor, &entry));
 }
 
 void read_header(const d64_disk* disk, image_facts& facts) {
@@ -109,6 +113,11 @@ void read_header(const d64_disk* disk, image_facts& facts) {
     facts.disk_id = text_of(id, k_id_length, D64_TEXT_TRIMMED);
     facts.raw_disk_id = raw_bytes<5>(id);
     d64_count_free_sectors(disk, &facts.free_blocks);
+    std::int32_t free_in_layout = 0;
+    d64_detect_bam_layout(disk, &facts.bam_layout, &free_in_layout);
+    if (facts.bam_layout != D64_BAM_LAYOUT_NONE && facts.bam_layout != D64_BAM_LAYOUT_UNKNOWN) {
+        facts.free_blocks_in_layout = free_in_layout;
+    }
 }
 
 void read_bam(const d64_disk* disk, image_facts& facts) {
@@ -135,6 +144,7 @@ void read_bam(const d64_disk* disk, image_facts& facts) {
 
 image_facts inspect(const d64_disk* disk, const std::uint8_t* bytes, std::size_t size) {
     image_facts facts;
+    facts.format = static_cast<d64_format>(disk->format);
     facts.size = size;
     facts.tracks = disk->track_count;
     facts.error_info = disk->error_info_size != 0;

@@ -57,9 +57,29 @@ void add_origin(json& record, const origin& where) {
     }
 }
 
+// Type codes 0-4, and 5, valid on a 1581 only: a partition.
 const char* type_name(const file_facts& file) {
-    static const char* const names[] = {"del", "seq", "prg", "usr", "rel"};
+    static const char* const names[] = {"del", "seq", "prg", "usr", "rel", "cbm"};
     return file.valid_type ? names[file.type_byte & 0x3F] : nullptr;
+}
+
+const char* format_name(d64_format format) {
+    return format == D64_FORMAT_D81 ? "d81" : format == D64_FORMAT_D71 ? "d71" : "d64";
+}
+
+json bam_layout_json(d64_bam_layout layout) {
+    switch (layout) {
+    case D64_BAM_LAYOUT_PROLOGIC:
+        return "prologic";
+    case D64_BAM_LAYOUT_SPEEDDOS:
+        return "speeddos";
+    case D64_BAM_LAYOUT_DOLPHINDOS:
+        return "dolphindos";
+    case D64_BAM_LAYOUT_UNKNOWN:
+        return "unknown";
+    default:
+        return nullptr;
+    }
 }
 
 json chain_json(const std::optional<chain_facts>& chain) {
@@ -88,6 +108,10 @@ json file_json(const file_facts& file) {
     entry["blocks"] = file.blocks;
     entry["first"] = {file.first_track, file.first_sector};
     entry["chain"] = chain_json(file.chain);
+    if (file.partition) {
+        entry["partition"] = {{"first", {file.first_track, file.first_sector}},
+                              {"sectors", file.blocks}};
+    }
     return entry;
 }
 
@@ -99,6 +123,11 @@ json disk_json(const image_facts& facts) {
     disk["id_hex"] = hex(facts.raw_disk_id);
     disk["header_ok"] = facts.header_ok;
     disk["free_blocks"] = facts.free_blocks;
+    if (facts.format == D64_FORMAT_D64) {
+        disk["bam_layout"] = bam_layout_json(facts.bam_layout);
+        disk["free_blocks_in_layout"] =
+            facts.free_blocks_in_layout ? json(*facts.free_blocks_in_layout) : json(nullptr);
+    }
     return disk;
 }
 
@@ -108,11 +137,9 @@ std::string record_line(const origin& where, const image_facts& facts,
                         const std::vector<std::string>* matches) {
     json record;
     add_origin(record, where);
-    record["image"] = {{"size", facts.size},
-                       {"tracks", facts.tracks},
-                       {"error_info", facts.error_info},
-                       {"md5", hex(facts.md5)},
-                       {"sha1", hex(facts.sha1)}};
+    record["image"] = {
+        {"format", format_name(facts.format)}, {"size", facts.size},    {"tracks", facts.tracks},
+        {"error_info", facts.error_info},      {"md5", hex(facts.md5)}, {"sha1", hex(facts.sha1)}};
     record["disk"] = disk_json(facts);
     json files = json::array();
     for (const file_facts& file : facts.files) {

@@ -86,23 +86,21 @@ reader_ptr new_reader(const std::string& name) {
 
 // The member's data, at most one byte past the largest image. False when the data
 // cannot be read (damage, a missing passphrase): `image.error` says so.
-bool read_member(archive* reader, item& image) {
-    image.bytes.resize(k_largest_image_bytes + 1);
-    std::size_t filled = 0;
-    while (filled < image.bytes.size()) {
-        const la_ssize_t got =
-            archive_read_data(reader, image.bytes.data() + filled, image.bytes.size() - filled);
-        if (got == 0) {
-            break;
-        }
-        if (got < 0) {
-            image.bytes.clear();
-            image.error = quoted("Damaged archive member", image.path);
-            return false;
-        }
-        filled += static_cast<std::size_t>(got);
+bool read_member(archive* reader, archive_entry* entry, item& image) {
+    // A bare compressed stream tells no size; 256 KiB is a D64 and some.
+    constexpr std::uint64_t k_unknown_size = 256 * 1024;
+    const std::uint64_t claimed =
+        entry != nullptr && archive_entry_size_is_set(entry) != 0
+            ? static_cast<std::uint64_t>(std::max<la_int64_t>(0, archive_entry_size(entry)))
+            : k_unknown_size;
+    if (!read_bounded(
+            [reader](std::uint8_t* buffer, std::size_t room) {
+                return archive_read_data(reader, buffer, room);
+            },
+            claimed, image.bytes)) {
+        image.error = quoted("Damaged archive member", image.path);
+        return false;
     }
-    image.bytes.resize(filled);
     return true;
 }
 
@@ -181,7 +179,7 @@ void visit_bare_stream(archive* reader, const archive_place& place, const visito
     item image;
     image.path = place.path.empty() ? own_name : place.path;
     image.members = place.members;
-    read_member(reader, image);
+    read_member(reader, nullptr, image);
     visit(image);
 }
 
@@ -234,7 +232,7 @@ void walk_open_archive(archive* reader, const archive_place& place, const visito
                 visit(image);
                 continue;
             }
-            const bool readable = read_member(reader, image);
+            const bool readable = read_member(reader, entry, image);
             visit(image);
             if (!readable) {
                 return; // what follows damaged data cannot be trusted

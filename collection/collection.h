@@ -14,9 +14,9 @@
 
 namespace collection {
 
-// The longest image there is: 42 tracks with their error codes. Nothing is read
-// beyond one byte more, whatever a file or member claims or unpacks to.
-inline constexpr std::size_t k_largest_image_bytes = 206114;
+// The longest image there is: a D81 with its error codes. Nothing is read beyond one
+// byte more, whatever a file or member claims or unpacks to.
+inline constexpr std::size_t k_largest_image_bytes = 822400;
 // Archives inside archives are opened this many levels deep (an archive in a
 // folder is level 1).
 inline constexpr int k_max_archive_depth = 4;
@@ -44,9 +44,10 @@ using unit = std::function<void(const visitor&)>;
 // What kind of name a folder entry or an archive member has.
 enum class name_kind { other, image, archive, compressed_image };
 
-// ".d64" in any case is an image; ".zip", ".7z", ".rar", ".tar", ".tar.gz", ".tgz",
-// ".tar.bz2", ".tar.xz", ".gz", ".bz2" and ".xz" are archives, "<name>.d64" with one of
-// the last three is a compressed image; names starting with '.' are nothing.
+// ".d64", ".d71" and ".d81" in any case are images; ".zip", ".7z", ".rar", ".tar",
+// ".tar.gz", ".tgz", ".tar.bz2", ".tar.xz", ".gz", ".bz2" and ".xz" are archives, an
+// image name with one of the last three is a compressed image; names starting with
+// '.' are nothing.
 name_kind classify_name(std::string_view name);
 
 // A walk over a folder tree, done on the calling thread one entry at a time.

@@ -24,6 +24,11 @@ bool ends_with_folded(std::string_view name, std::string_view suffix) {
     });
 }
 
+bool is_image_name(std::string_view name) {
+    return ends_with_folded(name, ".d64") || ends_with_folded(name, ".d71") ||
+           ends_with_folded(name, ".d81");
+}
+
 // The entries of a folder, sorted, with their d_type (DT_UNKNOWN where the file
 // system does not tell). False when the folder cannot be read.
 bool read_folder(const std::string& fs_path, tree_walk::folder& into) {
@@ -59,23 +64,13 @@ void read_image_file(const std::string& fs_path, item& image) {
         image.error = "Cannot open file for reading: \"" + image.path + "\"";
         return;
     }
-    image.bytes.resize(k_largest_image_bytes + 1);
-    std::size_t filled = 0;
-    while (filled < image.bytes.size()) {
-        const ssize_t got = read(fd, image.bytes.data() + filled, image.bytes.size() - filled);
-        if (got == 0) {
-            break;
-        }
-        if (got < 0) {
-            close(fd);
-            image.bytes.clear();
-            image.error = "Cannot read from file: \"" + image.path + "\"";
-            return;
-        }
-        filled += static_cast<std::size_t>(got);
-    }
+    const bool readable = read_bounded(
+        [fd](std::uint8_t* buffer, std::size_t room) { return ::read(fd, buffer, room); },
+        static_cast<std::uint64_t>(status.st_size), image.bytes);
     close(fd);
-    image.bytes.resize(filled);
+    if (!readable) {
+        image.error = "Cannot read from file: \"" + image.path + "\"";
+    }
 }
 
 unit failure_unit(std::string path, std::string message) {
@@ -114,15 +109,13 @@ name_kind classify_name(std::string_view name) {
     if (name.empty() || name[0] == '.') {
         return name_kind::other;
     }
-    if (ends_with_folded(name, ".d64")) {
+    if (is_image_name(name)) {
         return name_kind::image;
     }
     for (const std::string_view stream : {".gz", ".bz2", ".xz"}) {
-        if (ends_with_folded(name, stream)) {
-            const std::string_view stem = name.substr(0, name.size() - stream.size());
-            if (ends_with_folded(stem, ".d64")) {
-                return name_kind::compressed_image;
-            }
+        if (ends_with_folded(name, stream) &&
+            is_image_name(name.substr(0, name.size() - stream.size()))) {
+            return name_kind::compressed_image;
         }
     }
     for (const std::string_view archive :

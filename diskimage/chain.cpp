@@ -49,7 +49,7 @@ bool d64_file_sector_foreach(d64_sector_visitor visitor, const d64_disk* disk,
         return false;
     }
     // No chain can be longer than the image has sectors: that bound ends loops.
-    const int32_t visit_limit = d64s_sector_count(disk->track_count);
+    const int32_t visit_limit = d64s_disk_sectors(disk);
     int32_t visits = 0;
     while (d64_are_track_and_sector_valid(disk, track, sector) && visits < visit_limit) {
         ++visits;

@@ -1,4 +1,5 @@
-// Directory walk: a chain of sectors on track 18, eight 32-byte slots each.
+// Directory walk: a chain of sectors on the directory track (18, on a 1581 40),
+// eight 32-byte slots each.
 #include "geometry.h"
 
 #include <cstring>
@@ -10,6 +11,7 @@ namespace {
 constexpr uint8_t k_last_entry_index = 7;
 constexpr uint8_t k_type_code_mask = 0x3F;
 constexpr uint8_t k_type_code_count = 5; // del, seq, prg, usr, rel
+constexpr uint8_t k_type_partition = 5;  // cbm: a 1581 partition
 
 const d64_dir_entry* entry_at(const d64_disk* disk, int32_t track, int32_t sector, int32_t index) {
     return reinterpret_cast<const d64_dir_entry*>(d64s_sector(disk, track, sector)) + index;
@@ -22,9 +24,11 @@ bool d64_first_dir_entry(const d64_disk* disk, d64_dir_cursor* cursor,
     if (disk == nullptr || cursor == nullptr || entry == nullptr) {
         return false;
     }
-    // The walk always starts at 18/1; the header's own directory link is not used.
-    cursor->track = k_directory_track;
-    cursor->sector = k_first_directory_sector;
+    // The walk always starts at the first directory sector; the header's own link
+    // to it is not used.
+    const d64s_format_layout& layout = d64s_layout(disk);
+    cursor->track = static_cast<uint8_t>(layout.directory_track);
+    cursor->sector = static_cast<uint8_t>(layout.first_directory_sector);
     cursor->entry_index = 0;
     *entry = entry_at(disk, cursor->track, cursor->sector, 0);
     return true;
@@ -44,11 +48,11 @@ bool d64_next_dir_entry(const d64_disk* disk, d64_dir_cursor* cursor, const d64_
         return true;
     }
     // Bytes 0 and 1 of a directory sector link to the next one. Track 0 ends the
-    // chain; so does a link off track 18 or to a sector the track does not have.
+    // chain; so does a link off the directory track or to a sector it does not have.
     const uint8_t* current = d64s_sector(disk, cursor->track, cursor->sector);
     const int32_t next_track = current[0];
     const int32_t next_sector = current[1];
-    if (next_track != k_directory_track ||
+    if (next_track != d64s_layout(disk).directory_track ||
         !d64_are_track_and_sector_valid(disk, next_track, next_sector)) {
         return false;
     }
@@ -75,6 +79,15 @@ bool d64_get_file_type(const d64_dir_entry* entry, uint8_t* type) {
     *type = entry->type;
     // The locked (bit 6) and closed (bit 7) flags play no part in validity.
     return (entry->type & k_type_code_mask) < k_type_code_count;
+}
+
+bool d64_get_file_type_on_disk(const d64_disk* disk, const d64_dir_entry* entry, uint8_t* type) {
+    if (disk == nullptr || entry == nullptr || type == nullptr) {
+        return false;
+    }
+    *type = entry->type;
+    const uint8_t code = entry->type & k_type_code_mask;
+    return code < k_type_code_count || (code == k_type_partition && disk->format == D64_FORMAT_D81);
 }
 
 bool d64_get_file_size_sectors(const d64_dir_entry* entry, int32_t* size) {

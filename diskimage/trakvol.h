@@ -1,8 +1,9 @@
-// trakvol: read-only access to Commodore 1541 disk images (D64) held in memory.
+// trakvol: read-only access to Commodore disk images held in memory: 1541 (D64),
+// and since 2.2 also 1571 (D71) and 1581 (D81).
 //
-// An image is the sector data of 35 to 42 tracks (256 bytes a sector, track 1
-// sector 0 first), optionally followed by one error code byte per sector. It is
-// recognised by its length alone. Every function works on the caller's image
+// An image is the sector data of its tracks (256 bytes a sector, track 1 sector 0
+// first), optionally followed by one error code byte per sector. It is recognised
+// by its length alone. Every function works on the caller's image
 // buffer in place and never writes to it; pointers handed out (directory
 // entries, sectors) point into that buffer and stay valid while it lives.
 //
@@ -18,7 +19,7 @@
 #include <stdio.h>
 
 #define TRAKVOL_VERSION_MAJOR 2
-#define TRAKVOL_VERSION_MINOR 1
+#define TRAKVOL_VERSION_MINOR 2
 #define TRAKVOL_VERSION_PATCH 0
 
 #ifdef __cplusplus
@@ -29,19 +30,36 @@ extern "C" {
 // Types
 // ---------------------------------------------------------------------------
 
-// Handle over one image in memory. Immutable after d64_init_disk().
+// The disk formats. (Since 2.2.)
+typedef enum d64_format {
+    D64_FORMAT_D64 = 0, // 1541: 35 to 42 tracks of 21 to 17 sectors
+    D64_FORMAT_D71 = 1, // 1571: 70 tracks, side 2 (tracks 36-70) shaped as side 1
+    D64_FORMAT_D81 = 2  // 1581: 80 tracks of 40 sectors
+} d64_format;
+
+// Handle over one image in memory. Immutable after d64_init_disk() or d64_open_disk().
 // sector_data_size + error_info_size is the length of the image buffer.
 typedef struct d64_disk {
     const uint8_t* image;      // caller's image buffer, borrowed, only read
-    int32_t track_count;       // 35 to 42
+    int32_t track_count;       // 35 to 42 on a D64, 70 on a D71, 80 on a D81
     uint64_t sector_data_size; // 256 * sector count
     uint64_t error_info_size;  // 0, or one byte per sector
+    int32_t format;            // a d64_format (Since 2.2.)
 } d64_disk;
+
+// The facts of a handle's format that a caller walking the disk needs. (Since 2.2.)
+typedef struct d64_format_info {
+    int32_t format;              // a d64_format
+    int32_t sector_count;        // sectors of the whole disk
+    int32_t longest_track;       // sectors of the longest track: 21, or 40 on a D81
+    int32_t directory_track;     // 18, or 40 on a D81
+    int32_t max_directory_slots; // 144, or 296 on a D81: bound every directory walk by it
+} d64_format_info;
 
 // Position of a directory walk; owned by the caller, set by
 // d64_first_dir_entry() and advanced by d64_next_dir_entry(). Do not alter it.
 typedef struct d64_dir_cursor {
-    uint8_t track; // current directory sector (always on track 18)
+    uint8_t track; // current directory sector (always on the directory track)
     uint8_t sector;
     uint8_t entry_index; // 0 to 7 within that sector
 } d64_dir_cursor;
@@ -49,7 +67,8 @@ typedef struct d64_dir_cursor {
 // One 32-byte directory slot, as it lies in the image.
 typedef struct d64_dir_entry {
     uint8_t link[2];     // in slot 0: the directory sector's link to the next one
-    uint8_t type;        // bits 0-5 type code (0 del .. 4 rel), bit 6 locked, bit 7 closed;
+    uint8_t type;        // bits 0-5 type code (0 del .. 4 rel, on a D81 5 cbm), bit 6
+                         // locked, bit 7 closed;
                          // 0 as a whole marks an empty or scratched slot
     uint8_t first_track; // first data sector of the file
     uint8_t first_sector;
@@ -69,12 +88,21 @@ typedef bool (*d64_sector_visitor)(const uint8_t* sector, void* context);
 // ---------------------------------------------------------------------------
 
 // d64_init_disk() :
-//   Recognises `image` (image_size bytes) by its length and creates a handle for it.
-//   `out_disk` must not be null. The handle is one heap block: release it with free().
-//   The image buffer stays the caller's and must outlive the handle.
-//   @return false for a null or empty buffer or an unknown length (*out_disk is
-//   then untouched) and when allocation fails (*out_disk is then null).
+//   Recognises `image` (image_size bytes) by its length as a D64 image and creates a
+//   handle for it. `out_disk` must not be null. The handle is one heap block: release
+//   it with free(). The image buffer stays the caller's and must outlive the handle.
+//   @return false for a null or empty buffer or a length that is not a D64's
+//   (*out_disk is then untouched) and when allocation fails (*out_disk is then null).
 bool d64_init_disk(d64_disk** out_disk, const uint8_t* image, uint64_t image_size);
+
+// d64_open_disk() :
+//   As d64_init_disk(), for every format: the D64 lengths first, then a D71
+//   (349696 bytes, 351062 with error codes) and a D81 (819200, 822400). `format`,
+//   when not null, receives the format found. Every other function works on the
+//   handle whatever its format. (Since 2.2.)
+//   @return as d64_init_disk(); `format` is written only on success.
+bool d64_open_disk(d64_disk** out_disk, const uint8_t* image, uint64_t image_size,
+                   d64_format* format);
 
 // d64_dump_directory_contents() :
 //   Prints the directory listing to `stream`: the narrow form like the drive shows
@@ -128,25 +156,33 @@ bool d64_petscii_to_text(const char* field, int32_t length, d64_text_form form, 
 // Geometry
 // ---------------------------------------------------------------------------
 
+// d64_get_format_info() :
+//   Stores the facts of the handle's format into *info. (Since 2.2.)
+//   @return false when `disk` or `info` is null.
+bool d64_get_format_info(const d64_disk* disk, d64_format_info* info);
+
 // d64_are_track_and_sector_valid() :
 //   @return true when track/sector addresses a sector of this image: tracks from 1,
-//   sectors from 0, 21/19/18/17 sectors on tracks 1-17/18-24/25-30/31-42.
+//   sectors from 0, 21/19/18/17 sectors on tracks 1-17/18-24/25-30/31-42 of a D64
+//   and on each side of a D71 (tracks 36-70 as 1-35), 40 on every track of a D81.
 //   False for a null handle.
 bool d64_are_track_and_sector_valid(const d64_disk* disk, int32_t track, int32_t sector);
 
 // ---------------------------------------------------------------------------
-// Header sector (track 18 sector 0), BAM and error codes
+// Header sector (18/0, on a D81 40/0), BAM and error codes
 // ---------------------------------------------------------------------------
 
 // d64_get_disk_name() :
 //   Copies the 16 raw PETSCII bytes of the disk name and a terminating zero into
 //   `name` (17 bytes, caller's, must not be null).
 //   @return false for a null handle (`name` untouched) or when the header sector does
-//   not link to the directory at 18/1; `name` then holds sixteen '?'.
+//   not link to the first directory sector (18/1, on a D81 40/3); `name` then holds
+//   sixteen '?'.
 bool d64_get_disk_name(const d64_disk* disk, char* name);
 
 // d64_get_disk_id() :
-//   As d64_get_disk_name() for the 5 id bytes; `id` holds 6 bytes, "?????" on failure.
+//   As d64_get_disk_name() for the 5 id bytes (the two id characters, a shifted space
+//   and the DOS type, e.g. "2A" or "3D"); `id` holds 6 bytes, "?????" on failure.
 bool d64_get_disk_id(const d64_disk* disk, char* id);
 
 // d64_is_sector_allocated() :
@@ -167,23 +203,47 @@ bool d64_get_sector_error_info(const d64_disk* disk, int32_t track, int32_t sect
 bool d64_get_track_free_count(const d64_disk* disk, int32_t track, uint8_t* count);
 
 // d64_count_free_sectors() :
-//   Stores the sum of the BAM's per-track free counts, track 18 left out, into *total.
+//   Stores the sum of the BAM's per-track free counts into *total, the "blocks free"
+//   of the listing: the directory track left out (18; on a D71 also 53, the BAM track
+//   of side 2; on a D81 40).
 //   @return false when `disk` or `total` is null.
 bool d64_count_free_sectors(const d64_disk* disk, int32_t* total);
+
+// Where a D64 of more than 35 tracks keeps the BAM entries of tracks 36 and up; the
+// reports always read them at header bytes 144-171. (Since 2.2.)
+typedef enum d64_bam_layout {
+    D64_BAM_LAYOUT_NONE = 0,       // a 35-track D64, or another format
+    D64_BAM_LAYOUT_PROLOGIC = 1,   // tracks 36-42 at 144-171 (0x90-0xAB), 4 bytes each
+    D64_BAM_LAYOUT_SPEEDDOS = 2,   // tracks 36-40 at 0xC0-0xD3
+    D64_BAM_LAYOUT_DOLPHINDOS = 3, // tracks 36-40 at 0xAC-0xBF
+    D64_BAM_LAYOUT_UNKNOWN = 4     // no layout, or more than one, fits
+} d64_bam_layout;
+
+// d64_detect_bam_layout() :
+//   Tells which layout the BAM entries of tracks 36 and up follow. A layout fits when
+//   its area is not all zero and each of its entries is consistent: a free count equal
+//   to the set bits of its bitmap and no larger than the track's sectors. It is chosen
+//   when it alone fits. For a chosen layout, *free_blocks receives the free count read
+//   with it (tracks 1-35 but 18 as usual, then the layout's tracks up to the disk's
+//   last); otherwise *free_blocks is untouched. (Since 2.2.)
+//   @return false when an argument is null.
+bool d64_detect_bam_layout(const d64_disk* disk, d64_bam_layout* layout, int32_t* free_blocks);
 
 // ---------------------------------------------------------------------------
 // Directory
 // ---------------------------------------------------------------------------
 
 // d64_first_dir_entry() :
-//   Starts a walk at slot 0 of the directory sector 18/1. *entry points into the image.
+//   Starts a walk at slot 0 of the first directory sector (18/1, on a D81 40/3).
+//   *entry points into the image.
 //   @return false when any argument is null.
 bool d64_first_dir_entry(const d64_disk* disk, d64_dir_cursor* cursor, const d64_dir_entry** entry);
 
 // d64_next_dir_entry() :
-//   Moves to the next slot, following the directory sector links on track 18.
-//   Loops are not detected: bound the walk yourself (a directory has at most 144 slots).
-//   @return false at the end of the directory, at a link off track 18 or to a sector
+//   Moves to the next slot, following the directory sector links on the directory
+//   track. Loops are not detected: bound the walk yourself (a directory has at most
+//   144 slots, 296 on a D81: see d64_get_format_info()).
+//   @return false at the end of the directory, at a link off that track or to a sector
 //   the track lacks, for a cursor the walk did not produce, and for null arguments;
 //   cursor and entry then keep their values.
 bool d64_next_dir_entry(const d64_disk* disk, d64_dir_cursor* cursor, const d64_dir_entry** entry);
@@ -198,6 +258,13 @@ bool d64_get_file_name(const d64_dir_entry* entry, char* name);
 //   @return true when the type code (bits 0-5) is 0 to 4; false when it is not or an
 //   argument is null.
 bool d64_get_file_type(const d64_dir_entry* entry, uint8_t* type);
+
+// d64_get_file_type_on_disk() :
+//   As d64_get_file_type(), with the type codes of the disk's format: on a D81, code 5
+//   (a partition, "cbm": a run of consecutive sectors from the entry's first sector,
+//   as many as its size, with no chain) is valid too. (Since 2.2.)
+//   @return false when the code is not valid on the disk or an argument is null.
+bool d64_get_file_type_on_disk(const d64_disk* disk, const d64_dir_entry* entry, uint8_t* type);
 
 // d64_get_file_size_sectors() :
 //   Stores the size the directory claims, 0 to 65535 sectors, into *size.
@@ -216,7 +283,8 @@ bool d64_get_file_first_track_and_sector(const d64_disk* disk, const d64_dir_ent
 // A data sector starts with the link to the next one (track, sector); track 0 marks
 // the last sector, whose byte 1 is then the offset of its last payload byte. Other
 // sectors carry 254 payload bytes. A walk visits at most as many sectors as the
-// image has, so loops and over-long chains end.
+// image has, so loops and over-long chains end. A D81 partition has no chain: the
+// walks below fail for it.
 
 // d64_file_sector_foreach() :
 //   Calls `visitor` (must not be null) for each data sector of the entry's file.

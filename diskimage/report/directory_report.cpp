@@ -8,7 +8,8 @@
 
 namespace {
 
-const char* const file_type_descriptors[] = {"del", "seq", "prg", "usr", "rel"};
+// Type codes 0-4; 5 is a 1581 partition.
+const char* const file_type_descriptors[] = {"del", "seq", "prg", "usr", "rel", "cbm"};
 
 constexpr uint8_t k_closed_flag = 0x80;
 constexpr uint8_t k_locked_flag = 0x40;
@@ -77,7 +78,7 @@ void print_slot(const d64_disk* disk, const d64_dir_entry* entry, int32_t sequen
     blocks %= k_block_count_modulus;
 
     uint8_t type = 0;
-    if (!d64_get_file_type(entry, &type)) {
+    if (!d64_get_file_type_on_disk(disk, entry, &type)) {
         std::fprintf(stream, "???  ?????????????????? ??? \n");
         return;
     }
@@ -115,11 +116,12 @@ bool d64_dump_directory_contents(const d64_disk* disk, bool include_scratched, b
     d64_dir_cursor cursor{};
     const d64_dir_entry* entry = nullptr;
     d64_first_dir_entry(disk, &cursor, &entry);
+    const int32_t slot_limit = d64s_directory_slot_limit(disk);
     int32_t sequence = 0;
     do {
         ++sequence;
         print_slot(disk, entry, sequence, options, stream);
-    } while (sequence < k_max_directory_slots && d64_next_dir_entry(disk, &cursor, &entry));
+    } while (sequence < slot_limit && d64_next_dir_entry(disk, &cursor, &entry));
 
     if (!wide) {
         std::fprintf(stream, "%d blocks free.\n", free_blocks);

@@ -18,6 +18,7 @@ bool d64_find_pattern_to(const d64_disk* disk, const char* pattern, bool* found,
     d64_dir_cursor cursor{};
     const d64_dir_entry* entry = nullptr;
     d64_first_dir_entry(disk, &cursor, &entry);
+    const int32_t slot_limit = d64s_directory_slot_limit(disk);
     int32_t slot = 0;
     do {
         ++slot;
@@ -31,6 +32,6 @@ bool d64_find_pattern_to(const d64_disk* disk, const char* pattern, bool* found,
             *found = true;
             break;
         }
-    } while (slot < k_max_directory_slots && d64_next_dir_entry(disk, &cursor, &entry));
+    } while (slot < slot_limit && d64_next_dir_entry(disk, &cursor, &entry));
     return true;
 }

@@ -11,19 +11,71 @@ constexpr int k_dir_track = 18;
 constexpr int k_payload_per_sector = 254;
 constexpr int k_header_name_offset = 144;
 constexpr int k_header_id_offset = 162;
+constexpr int k_d71_bam_track = 53;
+constexpr int k_d71_side2_free_offset = 0xDD;
+constexpr int k_d81_dir_track = 40;
+constexpr int k_d81_bam_offset = 0x10;
 
 [[noreturn]] void builder_fail(const char* why) {
     std::fprintf(stderr, "image builder: %s\n", why);
     std::abort();
 }
 
-uint8_t* bam_entry(test_image& image, int track) {
-    return image_sector(image, {k_dir_track, 0}) + 4 * track;
+// Where the BAM keeps `track`: its free count byte and its bitmap.
+struct bam_place {
+    size_t free_count;
+    size_t bitmap;
+};
+
+size_t sector_offset(const test_image& image, track_sector at) {
+    int index = 0;
+    for (int track = 1; track < at.track; ++track) {
+        index += image_track_sectors(image, track);
+    }
+    return static_cast<size_t>(k_sector_bytes) * static_cast<size_t>(index + at.sector);
+}
+
+bam_place bam_entry(const test_image& image, int track) {
+    switch (image.format) {
+    case disk_format::d81: {
+        const size_t entry = sector_offset(image, {k_d81_dir_track, track <= 40 ? 1 : 2}) +
+                             k_d81_bam_offset + 6 * static_cast<size_t>((track - 1) % 40);
+        return {entry, entry + 1};
+    }
+    case disk_format::d71:
+        if (track > 35) {
+            return {sector_offset(image, {k_dir_track, 0}) + k_d71_side2_free_offset +
+                        static_cast<size_t>(track - 36),
+                    sector_offset(image, {k_d71_bam_track, 0}) +
+                        3 * static_cast<size_t>(track - 36)};
+        }
+        [[fallthrough]];
+    case disk_format::d64:
+        break;
+    }
+    const size_t entry = sector_offset(image, {k_dir_track, 0}) + 4 * static_cast<size_t>(track);
+    return {entry, entry + 1};
+}
+
+int bitmap_bytes(const test_image& image) {
+    return image.format == disk_format::d81 ? 5 : 3;
+}
+
+bool is_directory_track(const test_image& image, int track) {
+    switch (image.format) {
+    case disk_format::d81:
+        return track == k_d81_dir_track;
+    case disk_format::d71:
+        return track == k_dir_track || track == k_d71_bam_track;
+    case disk_format::d64:
+        break;
+    }
+    return track == k_dir_track;
 }
 
 // First free sector of `track` at or after `sector`, wrapping round; -1 when full.
 int free_sector_from(const test_image& image, int track, int sector) {
-    const int count = image_sectors_of_track(track);
+    const int count = image_track_sectors(image, track);
     for (int step = 0; step < count; ++step) {
         const int candidate = (sector + step) % count;
         if (image_is_free(image, {track, candidate})) {
@@ -39,7 +91,7 @@ int free_sector_from(const test_image& image, int track, int sector) {
 track_sector next_free(const test_image& image, track_sector from, int interleave) {
     for (int step = 0, first = from.sector + interleave; step < image.tracks; ++step, first = 0) {
         const int track = (from.track - 1 + step) % image.tracks + 1;
-        if (track == k_dir_track) {
+        if (is_directory_track(image, track)) {
             continue;
         }
         const int sector = free_sector_from(image, track, first);
@@ -62,6 +114,18 @@ int image_sector_count(int tracks) {
         count += image_sectors_of_track(track);
     }
     return count;
+}
+
+int image_track_sectors(const test_image& image, int track) {
+    if (image.format == disk_format::d81) {
+        return 40;
+    }
+    return image_sectors_of_track(image.format == disk_format::d71 && track > 35 ? track - 35
+                                                                                 : track);
+}
+
+int image_total_sectors(const test_image& image) {
+    return static_cast<int>(sector_offset(image, {image.tracks + 1, 0}) / k_sector_bytes);
 }
 
 size_t image_sector_data_size(int tracks) {
@@ -105,13 +169,76 @@ test_image image_formatted(int tracks, bool with_error_block, std::string_view n
     return image;
 }
 
+test_image image_formatted_as(disk_format format, bool with_error_block, std::string_view name,
+                              std::string_view id) {
+    if (format == disk_format::d64) {
+        return image_formatted(35, with_error_block, name, id);
+    }
+    test_image image;
+    image.format = format;
+    image.tracks = format == disk_format::d81 ? 80 : 70;
+    image.has_error_block = with_error_block;
+    const auto sectors = static_cast<size_t>(image_total_sectors(image));
+    image.bytes.assign(k_sector_bytes * sectors + (with_error_block ? sectors : 0), 0);
+    std::fill(image.bytes.begin() + static_cast<std::ptrdiff_t>(k_sector_bytes * sectors),
+              image.bytes.end(), 1);
+    for (int track = 1; track <= image.tracks; ++track) {
+        const int count = image_track_sectors(image, track);
+        image_set_bam_entry(image, track, static_cast<uint8_t>(count), (uint64_t{1} << count) - 1);
+    }
+    const auto padded_name = petscii_name(name);
+    const auto padded_id = petscii_name(id);
+    if (format == disk_format::d71) {
+        uint8_t* header = image_sector(image, {k_dir_track, 0});
+        header[0] = k_dir_track;
+        header[1] = 1;
+        header[2] = 0x41;
+        header[3] = 0x80; // double-sided
+        std::copy(padded_name.begin(), padded_name.end(), header + k_header_name_offset);
+        header[160] = header[161] = k_shifted_space_byte;
+        std::copy(padded_id.begin(), padded_id.begin() + 2, header + k_header_id_offset);
+        header[164] = k_shifted_space_byte;
+        header[165] = '2';
+        header[166] = 'A';
+        image_allocate(image, {k_dir_track, 0});
+        image_allocate(image, {k_dir_track, 1});
+        image_allocate(image, {k_d71_bam_track, 0});
+        image_link(image, {k_dir_track, 1}, 0, 0xFF);
+        return image;
+    }
+    uint8_t* header = image_sector(image, {k_d81_dir_track, 0});
+    header[0] = k_d81_dir_track; // the directory starts at 40/3
+    header[1] = 3;
+    header[2] = 'D';
+    std::copy(padded_name.begin(), padded_name.end(), header + 0x04);
+    header[0x14] = header[0x15] = k_shifted_space_byte;
+    std::copy(padded_id.begin(), padded_id.begin() + 2, header + 0x16);
+    header[0x18] = k_shifted_space_byte;
+    header[0x19] = '3';
+    header[0x1A] = 'D';
+    header[0x1B] = header[0x1C] = k_shifted_space_byte;
+    for (int bam = 1; bam <= 2; ++bam) {
+        uint8_t* sector = image_sector(image, {k_d81_dir_track, bam});
+        sector[2] = 'D';
+        sector[3] = 0xBB;
+        std::copy(padded_id.begin(), padded_id.begin() + 2, sector + 4);
+        sector[6] = 0xC0;
+    }
+    image_link(image, {k_d81_dir_track, 1}, k_d81_dir_track, 2);
+    image_link(image, {k_d81_dir_track, 2}, 0, 0xFF);
+    image_link(image, {k_d81_dir_track, 3}, 0, 0xFF);
+    for (int sector = 0; sector <= 3; ++sector) {
+        image_allocate(image, {k_d81_dir_track, sector});
+    }
+    return image;
+}
+
 uint8_t* image_sector(test_image& image, track_sector at) {
     if (at.track < 1 || at.track > image.tracks || at.sector < 0 ||
-        at.sector >= image_sectors_of_track(at.track)) {
+        at.sector >= image_track_sectors(image, at.track)) {
         builder_fail("no such sector");
     }
-    const int index = image_sector_count(at.track - 1) + at.sector;
-    return image.bytes.data() + static_cast<size_t>(k_sector_bytes) * static_cast<size_t>(index);
+    return image.bytes.data() + sector_offset(image, at);
 }
 
 void image_link(test_image& image, track_sector at, int next_track, int next_sector) {
@@ -120,18 +247,17 @@ void image_link(test_image& image, track_sector at, int next_track, int next_sec
     sector[1] = static_cast<uint8_t>(next_sector);
 }
 
-void image_set_bam_entry(test_image& image, int track, uint8_t free_count, uint32_t bitmap) {
-    uint8_t* entry = bam_entry(image, track);
-    entry[0] = free_count;
-    entry[1] = static_cast<uint8_t>(bitmap);
-    entry[2] = static_cast<uint8_t>(bitmap >> 8);
-    entry[3] = static_cast<uint8_t>(bitmap >> 16);
+void image_set_bam_entry(test_image& image, int track, uint8_t free_count, uint64_t bitmap) {
+    const bam_place entry = bam_entry(image, track);
+    image.bytes[entry.free_count] = free_count;
+    for (int i = 0; i < bitmap_bytes(image); ++i) {
+        image.bytes[entry.bitmap + static_cast<size_t>(i)] =
+            static_cast<uint8_t>(bitmap >> (8 * i));
+    }
 }
 
 bool image_is_free(const test_image& image, track_sector at) {
-    const size_t offset = static_cast<size_t>(k_sector_bytes) *
-                              static_cast<size_t>(image_sector_count(k_dir_track - 1)) +
-                          static_cast<size_t>(4 * at.track + 1 + at.sector / 8);
+    const size_t offset = bam_entry(image, at.track).bitmap + static_cast<size_t>(at.sector / 8);
     return (image.bytes[offset] >> (at.sector % 8)) & 1;
 }
 
@@ -139,9 +265,10 @@ void image_allocate(test_image& image, track_sector at) {
     if (!image_is_free(image, at)) {
         return;
     }
-    uint8_t* entry = bam_entry(image, at.track);
-    entry[1 + at.sector / 8] &= static_cast<uint8_t>(~(1U << (at.sector % 8)));
-    entry[0] = static_cast<uint8_t>(entry[0] - 1);
+    const bam_place entry = bam_entry(image, at.track);
+    image.bytes[entry.bitmap + static_cast<size_t>(at.sector / 8)] &=
+        static_cast<uint8_t>(~(1U << (at.sector % 8)));
+    image.bytes[entry.free_count] = static_cast<uint8_t>(image.bytes[entry.free_count] - 1);
 }
 
 void image_set_error(test_image& image, track_sector at, uint8_t code) {
@@ -149,8 +276,8 @@ void image_set_error(test_image& image, track_sector at, uint8_t code) {
         builder_fail("image has no error block");
     }
     image_sector(image, at); // checks the address
-    image.bytes[image_sector_data_size(image.tracks) +
-                static_cast<size_t>(image_sector_count(at.track - 1) + at.sector)] = code;
+    image.bytes[sector_offset(image, {image.tracks + 1, 0}) +
+                sector_offset(image, at) / k_sector_bytes] = code;
 }
 
 std::array<uint8_t, 16> petscii_name(std::string_view text, uint8_t pad) {
@@ -170,13 +297,25 @@ track_sector image_directory_sector(int slot) {
     return {k_dir_track, order[slot / 8]};
 }
 
+track_sector image_directory_sector(const test_image& image, int slot) {
+    if (image.format != disk_format::d81) {
+        return image_directory_sector(slot);
+    }
+    // The 1581 fills its directory track in order from sector 3.
+    if (slot < 0 || slot >= 296) {
+        builder_fail("directory slot out of range");
+    }
+    return {k_d81_dir_track, 3 + slot / 8};
+}
+
 void image_set_entry(test_image& image, int slot, const test_entry& entry) {
-    const track_sector dir = image_directory_sector(slot);
+    const track_sector dir = image_directory_sector(image, slot);
     for (int earlier = 8; earlier <= slot; earlier += 8) {
         // Each new directory sector is linked in behind the one before it.
-        const track_sector added = image_directory_sector(earlier);
+        const track_sector added = image_directory_sector(image, earlier);
         if (image_is_free(image, added)) {
-            image_link(image, image_directory_sector(earlier - 8), added.track, added.sector);
+            image_link(image, image_directory_sector(image, earlier - 8), added.track,
+                       added.sector);
             image_link(image, added, 0, 0xFF);
             image_allocate(image, added);
         }

@@ -1,6 +1,7 @@
-// Lays out D64 images in memory for tests, fuzz seeds, benchmarks and the sample
-// image: a formatted header and BAM, directory sectors and slots, file chains at a
-// chosen interleave, raw links for broken chains, and per-sector error codes.
+// Lays out D64, D71 and D81 images in memory for tests, fuzz seeds, benchmarks and
+// the sample image: a formatted header and BAM, directory sectors and slots, file
+// chains at a chosen interleave, raw links for broken chains, and per-sector error
+// codes.
 #ifndef FLOPPEEK_IMAGE_BUILDER_H
 #define FLOPPEEK_IMAGE_BUILDER_H
 
@@ -15,10 +16,13 @@ struct track_sector {
     int sector;
 };
 
+enum class disk_format { d64, d71, d81 };
+
 struct test_image {
     std::vector<uint8_t> bytes;
     int tracks = 35;
     bool has_error_block = false;
+    disk_format format = disk_format::d64;
 };
 
 // A directory slot as the builder writes it; the name is 16 raw bytes.
@@ -31,9 +35,13 @@ struct test_entry {
 
 inline constexpr uint8_t k_shifted_space_byte = 0xA0;
 
+// D64 geometry: sectors of a track, of the first `tracks` tracks, and their bytes.
 int image_sectors_of_track(int track);
 int image_sector_count(int tracks);
 size_t image_sector_data_size(int tracks);
+// The geometry of the image's own format.
+int image_track_sectors(const test_image& image, int track);
+int image_total_sectors(const test_image& image);
 
 // All zero bytes of the length for `tracks`; the error block, if any, filled with 1 (no error).
 test_image image_blank(int tracks, bool with_error_block);
@@ -42,11 +50,17 @@ test_image image_blank(int tracks, bool with_error_block);
 test_image image_formatted(int tracks, bool with_error_block, std::string_view name = "TEST DISK",
                            std::string_view id = "01");
 
+// A formatted D71 (side 2's free counts at 18/0 from 0xDD, its bitmaps on 53/0, which
+// is allocated) or D81 (header 40/0, BAM 40/1 and 40/2, directory from 40/3); a D64
+// as image_formatted(35, ...).
+test_image image_formatted_as(disk_format format, bool with_error_block,
+                              std::string_view name = "TEST DISK", std::string_view id = "01");
+
 uint8_t* image_sector(test_image& image, track_sector at);
 // Raw link bytes 0 and 1 of a sector.
 void image_link(test_image& image, track_sector at, int next_track, int next_sector);
-// The 4-byte BAM entry of `track`: free count and three bitmap bytes (set bit = free).
-void image_set_bam_entry(test_image& image, int track, uint8_t free_count, uint32_t bitmap);
+// The BAM entry of `track`: free count and bitmap (set bit = free; 3 bytes, 5 on a D81).
+void image_set_bam_entry(test_image& image, int track, uint8_t free_count, uint64_t bitmap);
 void image_allocate(test_image& image, track_sector at);
 bool image_is_free(const test_image& image, track_sector at);
 void image_set_error(test_image& image, track_sector at, uint8_t code);
@@ -57,6 +71,8 @@ std::array<uint8_t, 16> petscii_name(std::string_view text, uint8_t pad = k_shif
 // Where slot 0-143 of the directory lies: sectors 1, 4, 7, ... of track 18, eight
 // slots each, as the drive fills them.
 track_sector image_directory_sector(int slot);
+// The same for the image's format: on a D81 slots 0-295 on 40/3, 40/4, ... 40/39.
+track_sector image_directory_sector(const test_image& image, int slot);
 // Writes slot `slot`, linking in and allocating directory sectors as needed.
 void image_set_entry(test_image& image, int slot, const test_entry& entry);
 // Writes `payload` as a chain starting at the first free sector from `start`, each

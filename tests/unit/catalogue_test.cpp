@@ -124,7 +124,8 @@ TEST(catalogue, image_disk_bam_and_errors_follow_the_geometry) {
         const json record = record_of(image, {"a.zip", "x.d64"});
         EXPECT_EQ(record["path"], "x.d64");
         EXPECT_EQ(record["member"], json::array({"a.zip", "x.d64"}));
-        EXPECT_EQ(record["image"], (json{{"size", image.bytes.size()},
+        EXPECT_EQ(record["image"], (json{{"format", "d64"},
+                                         {"size", image.bytes.size()},
                                          {"tracks", r.tracks},
                                          {"error_info", r.error_block},
                                          {"md5", hex_digest(EVP_md5(), image.bytes)},
