@@ -1,8 +1,8 @@
-// How a fuzz input becomes a disk image: the first byte picks one of the 16
-// recognised image lengths, the remaining bytes are laid into the image starting at
-// the header sector (track 18) and wrapping round to track 1, the rest stays zero.
-// Short inputs thus reach the header, BAM and directory at once, and the data
-// sectors of tracks 18 and 19 that chains in them point to.
+// How a fuzz input becomes a disk image: the first byte picks one of the 20
+// recognised image lengths (16 D64, 2 D71, 2 D81), the remaining bytes are laid into
+// the image starting at the header sector (track 18, on a D81 track 40) and wrapping
+// round to track 1, the rest stays zero. Short inputs thus reach the header, BAM and
+// directory at once, and the data sectors after them that chains in them point to.
 #ifndef FLOPPEEK_FUZZ_INPUT_H
 #define FLOPPEEK_FUZZ_INPUT_H
 
@@ -10,14 +10,19 @@
 #include <cstdint>
 #include <vector>
 
-inline constexpr size_t k_fuzz_header_offset = 256 * 357;
+inline constexpr size_t k_fuzz_lengths = 20;
 
-// The 16 accepted lengths: 35 to 42 tracks, without and with error codes.
+// The accepted lengths: 35 to 42 tracks, then a D71 and a D81, without and with error codes.
 inline size_t fuzz_image_size(uint8_t selector) {
-    static constexpr size_t sizes[16] = {174848, 175531, 179200, 179900, 183552, 184269,
-                                         187904, 188638, 192256, 193007, 196608, 197376,
-                                         200960, 201745, 205312, 206114};
-    return sizes[selector % 16];
+    static constexpr size_t sizes[k_fuzz_lengths] = {
+        174848, 175531, 179200, 179900, 183552, 184269, 187904, 188638, 192256, 193007,
+        196608, 197376, 200960, 201745, 205312, 206114, 349696, 351062, 819200, 822400};
+    return sizes[selector % k_fuzz_lengths];
+}
+
+// Track 18 sector 0, or on a D81 track 40 sector 0.
+inline size_t fuzz_header_offset(size_t image_size) {
+    return image_size >= 819200 ? 256 * 1560 : 256 * 357;
 }
 
 inline std::vector<uint8_t> fuzz_image_from_input(const uint8_t* data, size_t size) {
@@ -26,8 +31,9 @@ inline std::vector<uint8_t> fuzz_image_from_input(const uint8_t* data, size_t si
     }
     std::vector<uint8_t> image(fuzz_image_size(data[0]), 0);
     const size_t length = size - 1 < image.size() ? size - 1 : image.size();
+    const size_t header = fuzz_header_offset(image.size());
     for (size_t i = 0; i < length; ++i) {
-        image[(k_fuzz_header_offset + i) % image.size()] = data[1 + i];
+        image[(header + i) % image.size()] = data[1 + i];
     }
     return image;
 }
@@ -36,13 +42,14 @@ inline std::vector<uint8_t> fuzz_image_from_input(const uint8_t* data, size_t si
 // its header sector on, wrapped round.
 inline std::vector<uint8_t> fuzz_input_from_image(const std::vector<uint8_t>& image) {
     std::vector<uint8_t> input{0};
-    for (uint8_t selector = 0; selector < 16; ++selector) {
+    for (uint8_t selector = 0; selector < k_fuzz_lengths; ++selector) {
         if (fuzz_image_size(selector) == image.size()) {
             input[0] = selector;
         }
     }
+    const size_t header = fuzz_header_offset(image.size());
     for (size_t i = 0; i < image.size(); ++i) {
-        input.push_back(image[(k_fuzz_header_offset + i) % image.size()]);
+        input.push_back(image[(header + i) % image.size()]);
     }
     return input;
 }

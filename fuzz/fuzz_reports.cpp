@@ -1,7 +1,7 @@
 // Fuzz target: every report and chain walk of the library on an image made from the
 // input. Besides the sanitizers' checks it aborts when a report breaks one of the
-// properties of report_check_failure(): non-printable output, more than 144 entry
-// lines, or a chain count beyond the image's sectors.
+// properties of report_check_failure(): non-printable output, more entry lines
+// than the directory has slots, or a chain count beyond the image's sectors.
 #include "fuzz_input.h"
 #include "report_checks.h"
 #include "trakvol.h"
@@ -13,7 +13,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> image = fuzz_image_from_input(data, size);
     d64_disk* disk = nullptr;
-    if (image.empty() || !d64_init_disk(&disk, image.data(), image.size())) {
+    if (image.empty() || !d64_open_disk(&disk, image.data(), image.size(), nullptr)) {
         return 0;
     }
     // The search pattern is the input's last bytes, up to 16.

@@ -67,6 +67,24 @@ std::vector<test_image> seed_images() {
         image_set_entry(names, slot, entry);
     }
     images.push_back(names);
+
+    // A D71 with files on both sides and error codes; a D81 whose directory runs over
+    // three sectors, with a partition and a chain that loops.
+    test_image sides = image_formatted_as(disk_format::d71, true, "SIDES", "71");
+    image_add_file(sides, 0, 0x82, "SIDE 2", std::vector<uint8_t>(600, 0x71), {36, 0});
+    image_add_file(sides, 1, 0x81, "SIDE 1", std::vector<uint8_t>(300, 0x17), {19, 0});
+    image_set_error(sides, {36, 0}, 5);
+    images.push_back(sides);
+    test_image big = image_formatted_as(disk_format::d81, false, "EIGHTY", "81");
+    for (int slot = 0; slot < 20; ++slot) {
+        image_add_file(big, slot, slot % 2 ? 0x81 : 0x82, "F" + std::to_string(slot), {1, 2, 3},
+                       {41, 0});
+    }
+    test_entry partition{0x85, petscii_name("PART"), {50, 0}, 80};
+    image_set_entry(big, 20, partition);
+    const auto loop = image_add_file(big, 21, 0x82, "LOOP", std::vector<uint8_t>(600, 1), {42, 0});
+    image_link(big, loop.back(), loop.front().track, loop.front().sector);
+    images.push_back(big);
     return images;
 }
 

@@ -7,7 +7,11 @@
 
 namespace {
 
-constexpr int k_max_slots = 144;
+int max_slots(const d64_disk* disk) {
+    d64_format_info info{};
+    d64_get_format_info(disk, &info);
+    return info.max_directory_slots;
+}
 
 bool printable(const std::string& text) {
     for (char c : text) {
@@ -37,8 +41,8 @@ std::string listing_failure(const d64_disk* disk) {
         }
         // The header takes 4 lines in the wide form; the narrow one has a header
         // line and a closing line.
-        if (line_count(text) > k_max_slots + (wide ? 4u : 2u)) {
-            return "listing prints more than 144 entry lines";
+        if (line_count(text) > static_cast<size_t>(max_slots(disk)) + (wide ? 4u : 2u)) {
+            return "listing prints more entry lines than the directory has slots";
         }
     }
     for (bool errors : {false, true}) {
@@ -68,7 +72,7 @@ std::string chain_failure(const d64_disk* disk) {
         if (bytes < -sector_count || bytes > 254 * sector_count) {
             return "chain walk counts more bytes than the image holds";
         }
-    } while (++slots < k_max_slots && d64_next_dir_entry(disk, &cursor, &entry));
+    } while (++slots < max_slots(disk) && d64_next_dir_entry(disk, &cursor, &entry));
     return "";
 }
 

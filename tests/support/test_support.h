@@ -12,10 +12,11 @@
 
 using disk_ptr = std::unique_ptr<d64_disk, void (*)(void*)>;
 
-// A handle over `image`, which must outlive it; null when the length is not recognised.
+// A handle over `image` (any format), which must outlive it; null when the length is
+// not recognised.
 inline disk_ptr open_disk(const test_image& image) {
     d64_disk* disk = nullptr;
-    if (!d64_init_disk(&disk, image.bytes.data(), image.bytes.size())) {
+    if (!d64_open_disk(&disk, image.bytes.data(), image.bytes.size(), nullptr)) {
         disk = nullptr;
     }
     return disk_ptr(disk, std::free);

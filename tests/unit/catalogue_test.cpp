@@ -181,3 +181,46 @@ TEST(catalogue, names_of_every_byte_value_stay_printable_and_exact_in_hex) {
         }
     }
 }
+
+TEST(catalogue, format_partition_and_bam_layout) {
+    test_image d81 = image_formatted_as(disk_format::d81, false, "BIG", "B8");
+    test_entry partition;
+    partition.type = 0x85;
+    partition.name = petscii_name("PART");
+    partition.first = {41, 0};
+    partition.blocks = 120;
+    image_set_entry(d81, 0, partition);
+    const json record81 = record_of(d81);
+    EXPECT_EQ(record81["image"]["format"], "d81");
+    EXPECT_EQ(record81["image"]["tracks"], 80);
+    EXPECT_FALSE(record81["disk"].contains("bam_layout"));
+    EXPECT_EQ(record81["disk"]["free_blocks"], 3160);
+    const json& part = record81["files"][0];
+    EXPECT_EQ(part["type"], "cbm");
+    EXPECT_EQ(part["chain"], nullptr);
+    EXPECT_EQ(part["partition"], (json{{"first", {41, 0}}, {"sectors", 120}}));
+    ASSERT_EQ(record81["bam"].size(), 80u);
+    EXPECT_EQ(
+        record81["bam"][39],
+        (json{{"track", 40}, {"free", 36}, {"used", 4}, {"map", "****" + std::string(36, '.')}}));
+
+    const json record71 = record_of(image_formatted_as(disk_format::d71, false));
+    EXPECT_EQ(record71["image"]["format"], "d71");
+    EXPECT_EQ(record71["bam"][52]["map"], "*" + std::string(18, '.')); // track 53
+    EXPECT_EQ(record71["disk"]["free_blocks"], 1328);
+
+    // Tracks 36-40 in the SpeedDOS places: the layout and the free count it gives.
+    test_image d64 = image_formatted(40, false);
+    for (int i = 0; i < 5; ++i) {
+        uint8_t* entry = image_sector(d64, {18, 0}) + 0xC0 + 4 * i;
+        entry[0] = 17;
+        entry[1] = entry[2] = 0xFF;
+        entry[3] = 0x01;
+    }
+    const json disk = record_of(d64)["disk"];
+    EXPECT_EQ(disk["bam_layout"], "speeddos");
+    EXPECT_EQ(disk["free_blocks_in_layout"], 664 + 5 * 17);
+    const json plain = record_of(image_formatted(35, false))["disk"];
+    EXPECT_EQ(plain["bam_layout"], nullptr);
+    EXPECT_EQ(plain["free_blocks_in_layout"], nullptr);
+}

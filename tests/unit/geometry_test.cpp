@@ -90,3 +90,81 @@ TEST(geometry, track_and_sector_validity_follows_the_zones) {
             << r.track << "/" << r.sector;
     }
 }
+
+TEST(geometry, open_disk_recognises_each_format_and_init_disk_only_d64) {
+    struct row {
+        uint64_t size;
+        int format; // -1: not recognised
+        int tracks;
+        uint64_t error_info_size;
+    };
+    const row rows[] = {
+        {174848, D64_FORMAT_D64, 35, 0},
+        {206114, D64_FORMAT_D64, 42, 802},
+        {349696, D64_FORMAT_D71, 70, 0},
+        {351062, D64_FORMAT_D71, 70, 1366},
+        {819200, D64_FORMAT_D81, 80, 0},
+        {822400, D64_FORMAT_D81, 80, 3200},
+        {349695, -1, 0, 0},
+        {351063, -1, 0, 0},
+        {819201, -1, 0, 0},
+        {822401, -1, 0, 0},
+    };
+    const std::vector<uint8_t> bytes(822401);
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.size);
+        d64_disk* disk = nullptr;
+        d64_format format = static_cast<d64_format>(99);
+        ASSERT_EQ(d64_open_disk(&disk, bytes.data(), r.size, &format), r.format >= 0);
+        if (r.format < 0) {
+            EXPECT_EQ(disk, nullptr);
+            EXPECT_EQ(format, 99);
+            continue;
+        }
+        EXPECT_EQ(format, r.format);
+        EXPECT_EQ(disk->format, r.format);
+        EXPECT_EQ(disk->track_count, r.tracks);
+        EXPECT_EQ(disk->error_info_size, r.error_info_size);
+        std::free(disk);
+        disk = nullptr;
+        EXPECT_EQ(d64_init_disk(&disk, bytes.data(), r.size), r.format == D64_FORMAT_D64);
+        std::free(disk);
+    }
+}
+
+// Each sector's error byte lies at its linear index: the builder and the library
+// count the sectors of both sides of a D71 and the 40-sector tracks of a D81 alike.
+TEST(geometry, sectors_of_d71_and_d81_tracks_and_their_places) {
+    struct row {
+        disk_format format;
+        int track;
+        int sectors; // 0: no such track
+    };
+    const row rows[] = {
+        {disk_format::d71, 35, 17}, {disk_format::d71, 36, 21}, {disk_format::d71, 52, 21},
+        {disk_format::d71, 53, 19}, {disk_format::d71, 59, 19}, {disk_format::d71, 60, 18},
+        {disk_format::d71, 65, 18}, {disk_format::d71, 66, 17}, {disk_format::d71, 70, 17},
+        {disk_format::d71, 71, 0},  {disk_format::d81, 1, 40},  {disk_format::d81, 40, 40},
+        {disk_format::d81, 80, 40}, {disk_format::d81, 81, 0},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.track);
+        test_image image = image_formatted_as(r.format, true);
+        if (r.sectors != 0) {
+            image_set_error(image, {r.track, r.sectors - 1}, 0x42);
+        }
+        const disk_ptr disk = open_disk(image);
+        ASSERT_NE(disk, nullptr);
+        EXPECT_EQ(d64_are_track_and_sector_valid(disk.get(), r.track, 0), r.sectors != 0);
+        if (r.sectors == 0) {
+            continue;
+        }
+        EXPECT_TRUE(d64_are_track_and_sector_valid(disk.get(), r.track, r.sectors - 1));
+        EXPECT_FALSE(d64_are_track_and_sector_valid(disk.get(), r.track, r.sectors));
+        uint8_t code = 0;
+        d64_get_sector_error_info(disk.get(), r.track, r.sectors - 1, &code);
+        EXPECT_EQ(code, 0x42);
+        d64_get_sector_error_info(disk.get(), r.track, 0, &code);
+        EXPECT_EQ(code, 1);
+    }
+}

@@ -182,3 +182,84 @@ TEST(bam_report, forty_tracks) {
     EXPECT_EQ(lines[40].substr(0, 4), "  40");
     EXPECT_EQ(lines[41].substr(32), "/768");
 }
+
+TEST(directory_listing, d81_directory_runs_over_its_sectors_and_lists_partitions) {
+    test_image image = image_formatted_as(disk_format::d81, false, "BIG DISK", "B8");
+    for (int slot = 0; slot < 9; ++slot) { // slot 8 opens the second sector, 40/4
+        image_add_file(image, slot, 0x82, "F" + std::to_string(slot), {uint8_t(slot)});
+    }
+    set_entry(image, 9, 0x85, "PART", 120, {41, 0}); // 120 sectors from 41/0, no chain
+    const auto narrow = lines_of(listing(image, false, false));
+    ASSERT_EQ(narrow.size(), 12u);
+    EXPECT_EQ(narrow[0], "0 .\"big disk        \" b8 3d");
+    EXPECT_EQ(narrow[9], "1    \"f8\"               prg ");
+    EXPECT_EQ(narrow[10], "120  \"part\"             cbm ");
+    EXPECT_EQ(narrow[11], "3151 blocks free."); // 3160 less the files' 9; track 40 not counted
+    const auto wide = lines_of(listing(image, false, true));
+    EXPECT_EQ(wide[13], "10   120  \"part\"             cbm ");
+
+    // A directory chain that loops back to 40/3 ends after the 296 slots of track 40.
+    for (int slot = 0; slot < 296; ++slot) {
+        set_entry(image, slot, 0x81, "S", 1);
+    }
+    image_link(image, {40, 39}, 40, 3);
+    EXPECT_EQ(lines_of(listing(image, false, false)).size(), 298u);
+    // The same type code on a D64 is no partition.
+    test_image d64 = image_formatted(35, false);
+    set_entry(d64, 0, 0x85, "PART", 120, {1, 0});
+    EXPECT_EQ(lines_of(listing(d64, false, false))[1], "???  ?????????????????? ??? ");
+}
+
+TEST(directory_listing, d71_files_on_side_2) {
+    test_image image = image_formatted_as(disk_format::d71, false, "SIDES", "S2");
+    image_add_file(image, 0, 0x82, "ABC", {'a', 'b', 'c'}, {36, 0});
+    image_add_file(image, 1, 0x81, "LONG", std::vector<uint8_t>(300, 'a'), {70, 0});
+    const std::string expected =
+        "Disk name           Disk id  Free blocks\n"
+        "\"sides           \"  \"s2 2a\"      1325\n\n"
+        "Seq  Size File name          Type  Blks  MD5 hash\n"
+        "1    1    \"abc\"              prg    1    900150983cd24fb0d6963f7d28e17f72\n"
+        "2    2    \"long\"             seq \n";
+    EXPECT_EQ(listing(image, false, true), expected);
+}
+
+// The maps are as wide as the format's longest track; the error columns, their
+// heading words and the totals' error counts move with them.
+TEST(bam_report, d71_and_d81_maps_with_errors_on_every_side) {
+    const auto dots = [](int n) { return std::string(static_cast<size_t>(n), '.'); };
+    const auto spaces = [](int n) { return std::string(static_cast<size_t>(n), ' '); };
+    test_image d71 = image_formatted_as(disk_format::d71, true);
+    image_allocate(d71, {1, 0});
+    image_set_error(d71, {1, 0}, 5);
+    image_set_error(d71, {70, 16}, 0x0B);
+    const auto lines71 = lines_of(bam(d71, true));
+    ASSERT_EQ(lines71.size(), 72u);
+    EXPECT_EQ(lines71[0], "Track  Used    Allocation status      Error info             Allocated "
+                          "with error");
+    EXPECT_EQ(lines71[36], "  36    0/21   " + dots(21) + "  " + dots(21) + "  " + dots(21));
+    EXPECT_EQ(lines71[53],
+              "  53    1/19   *" + dots(18) + "    " + dots(19) + "    " + dots(19) + "  ");
+    EXPECT_EQ(lines71[70], "  70    0/17   " + dots(17) + spaces(6) + dots(16) + "b" + spaces(6) +
+                               dots(17) + spaces(4));
+    // 1366 - (1328 - 1) - 38 = 1 from the free counts; 18/0, 18/1, 53/0 and 1/0 allocated.
+    EXPECT_EQ(lines71[71],
+              "Totals:                    1/  4/1366" + spaces(21) + "2" + spaces(22) + "1");
+
+    test_image d81 = image_formatted_as(disk_format::d81, true);
+    image_allocate(d81, {1, 0});
+    image_set_error(d81, {1, 0}, 5);
+    image_set_error(d81, {80, 39}, 3);
+    const auto lines81 = lines_of(bam(d81, true));
+    ASSERT_EQ(lines81.size(), 82u);
+    // "Error info" at column 16 + 40 + 2, "Allocated with error" at 16 + 80 + 4.
+    EXPECT_EQ(lines81[0], "Track  Used    Allocation status" + spaces(25) + "Error info" +
+                              spaces(32) + "Allocated with error");
+    EXPECT_EQ(lines81[1], "   1    1/40   *" + dots(39) + "  5" + dots(39) + "  *" + dots(39));
+    EXPECT_EQ(lines81[40], "  40    4/40   ****" + dots(36) + "  " + dots(40) + "  " + dots(40));
+    EXPECT_EQ(lines81[80], "  80    0/40   " + dots(40) + "  " + dots(39) + "3  " + dots(40));
+    // 3200 - 3159 - 40 = 1; the error counts end in columns 97 and 139.
+    EXPECT_EQ(lines81[81],
+              "Totals:                    1/  5/3200" + spaces(59) + "2" + spaces(41) + "1");
+    EXPECT_EQ(lines81[81].size(), 139u);
+    EXPECT_EQ(lines81[1].size(), 139u);
+}

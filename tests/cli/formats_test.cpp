@@ -1,0 +1,135 @@
+// D71 and D81 images end to end: images written by Debian's cc1541 (a peer tool)
+// and by the project's builder, as one path, in a tree, compressed and in archives.
+#include "archive_builder.h"
+#include "cli_support.h"
+
+#include <nlohmann/json.hpp>
+
+namespace {
+
+bool have_cc1541() {
+    return std::system("command -v cc1541 >/dev/null 2>&1") == 0;
+}
+
+std::string image_bytes(const test_image& image) {
+    return std::string(image.bytes.begin(), image.bytes.end());
+}
+
+} // namespace
+
+// Each row is a cc1541 command line run in the test's folder and what the program
+// prints for the image it writes.
+TEST_F(cli, peer_made_images_list_with_their_true_free_counts) {
+    if (!have_cc1541()) {
+        GTEST_SKIP() << "cc1541 is not installed";
+    }
+    save_bytes(std::string(3000, 'p'), "f.prg");     // 12 sectors
+    save_bytes(std::string(200000, 'b'), "big.prg"); // 788 sectors: spills onto side 2
+    save_bytes("hello", "s.seq");
+    struct row {
+        std::string command;
+        std::string image;
+        std::vector<std::string> args;
+        std::string out;
+    };
+    const std::string md5_f = "24dc8c643d45cd3e5f18b339c971dc01";
+    const row rows[] = {
+        {"cc1541 -q -n EMPTY71 e.d71",
+         "e.d71",
+         {},
+         "0 .\"empty71         \" 00 2a\n1328 blocks free.\n"},
+        {"cc1541 -q -n EMPTY81 e.d81",
+         "e.d81",
+         {},
+         "0 .\"empty81         \" 00 2a\n3160 blocks free.\n"},
+        {"cc1541 -q -n TYPES -f one -w f.prg -T SEQ -f two -w s.seq -T USR -f three -w s.seq "
+         "-T REL -f four -w s.seq t.d81",
+         "t.d81",
+         {"-w"},
+         "Disk name           Disk id  Free blocks\n"
+         "\"types           \"  \"00 2a\"      3145\n\n"
+         "Seq  Size File name          Type  Blks  MD5 hash\n"
+         "1    12   \"one\"              prg    12   " +
+             md5_f +
+             "\n"
+             "2    1    \"two\"              seq \n"
+             "3    1    \"three\"            usr \n"
+             "4    1    \"four\"             rel \n"},
+        {"cc1541 -q -n SIDES -f big -w big.prg -f small -w f.prg s.d71",
+         "s.d71",
+         {"-w"},
+         "Disk name           Disk id  Free blocks\n"
+         "\"sides           \"  \"00 2a\"      528\n\n"
+         "Seq  Size File name          Type  Blks  MD5 hash\n"
+         "1    788  \"big\"              prg    788  59a2a10dd1686f679ee885fc1eba5183\n"
+         "2    12   \"small\"            prg    12   " +
+             md5_f + "\n"},
+        {"cc1541 -q -f one -w f.prg t.d81", "t.d81", {"-f", "O*"}, "Match: \"one             \"\n"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.command);
+        ASSERT_EQ(
+            std::system(
+                ("cd '" + dir.string() + "' && rm -f " + r.image + " && " + r.command).c_str()),
+            0);
+        std::vector<std::string> args = r.args;
+        args.push_back((dir / r.image).string());
+        const run_result result = run(args);
+        EXPECT_EQ(result.out, r.out);
+        EXPECT_EQ(result.err, banner + "\n\n");
+        EXPECT_EQ(result.status, 0);
+    }
+    // The BAM of a D81: 80 tracks of 40-sector maps, the totals over 3200 sectors.
+    const run_result bam = run({"-b", (dir / "t.d81").string()});
+    EXPECT_EQ(std::count(bam.out.begin(), bam.out.end(), '\n'), 82);
+    EXPECT_NE(bam.out.find("\n  40    4/40   ****....."), std::string::npos);
+    EXPECT_NE(bam.out.find("\nTotals:                   12/ 16/3200\n"), std::string::npos);
+}
+
+// 40-track disks as SpeedDOS (-4) and DolphinDOS (-5) lay out their BAM: the record
+// names the layout and a free count that fits the disk.
+TEST_F(cli, json_names_the_bam_layout_of_peer_made_forty_track_disks) {
+    if (!have_cc1541()) {
+        GTEST_SKIP() << "cc1541 is not installed";
+    }
+    save_bytes(std::string(3000, 'p'), "f.prg");
+    for (const auto& [option, layout] : {std::pair{"-4", "speeddos"}, {"-5", "dolphindos"}}) {
+        SCOPED_TRACE(option);
+        ASSERT_EQ(std::system(("cd '" + dir.string() + "' && rm -f x.d64 && cc1541 -q " + option +
+                               " -w f.prg x.d64")
+                                  .c_str()),
+                  0);
+        const run_result result = run({"--json", (dir / "x.d64").string()});
+        const nlohmann::json disk = nlohmann::json::parse(result.out)["disk"];
+        EXPECT_EQ(disk["bam_layout"], layout);
+        EXPECT_EQ(disk["free_blocks_in_layout"], 768 - 19 - 12);
+    }
+}
+
+// --recursive picks the three formats by name in any case, compressed and archived;
+// the flat folder mode keeps to d64 and D64 names and reads them as D64 only.
+TEST_F(cli, every_format_in_a_tree_and_only_d64_in_a_flat_folder) {
+    test_image d81 = image_formatted_as(disk_format::d81, true, "EIGHTY", "81");
+    image_add_file(d81, 0, 0x82, "ON D81", {1, 2, 3}, {41, 0});
+    test_image d71 = image_formatted_as(disk_format::d71, false, "SEVENTY", "71");
+    image_add_file(d71, 0, 0x82, "ON D71", {4, 5, 6}, {60, 0});
+    save(d71, "a.D71");
+    save_bytes(archive_pack(archive_kind::gz, {{"b.d81", image_bytes(d81)}}), "b.d81.gz");
+    save_bytes(archive_pack(archive_kind::zip_deflated, {{"in.d81", image_bytes(d81)}}), "c.zip");
+    save(d81, "d.d64"); // a D81 under a D64 name
+    save(image_formatted(35, false, "PLAIN", "PL"), "e.d64");
+
+    const std::string parsing = "\nParsing: \"";
+    const run_result tree = run({"--recursive", "-f", "ON*", dir.string()});
+    EXPECT_EQ(tree.out, "Processing all D64 files in \"" + dir.string() + "\"\n" + parsing +
+                            "a.D71\"\nMatch: \"on d71          \"\n" + parsing +
+                            "b.d81.gz\"\nMatch: \"on d81          \"\n" + parsing +
+                            "c.zip/in.d81\"\nMatch: \"on d81          \"\n" + parsing +
+                            "d.d64\"\nMatch: \"on d81          \"\n" + parsing + "e.d64\"\n");
+    EXPECT_EQ(tree.status, 0);
+
+    const run_result flat = run({"-f", "ON*", dir.string()});
+    EXPECT_EQ(flat.err, banner + "\nInput file not recognized as a supported D64 image\n\n");
+    EXPECT_EQ(flat.status, 1);
+    EXPECT_EQ(flat.out.find("a.D71"), std::string::npos);
+}
