@@ -1,7 +1,8 @@
 // Writes a folder of realistic full disks for the benchmark:
-// make_image_set FOLDER COUNT
-// Each is a 35-track image holding about 25 PRG and SEQ files that fill the disk,
-// chained at the drive's usual interleave of 10; every tenth carries error codes.
+// make_image_set FOLDER COUNT [d81]
+// Each is a 35-track image holding 25 PRG and SEQ files that fill the disk, chained
+// at the drive's usual interleave of 10 (or a D81 holding 100 of them); every tenth
+// carries error codes.
 #include "image_builder.h"
 
 #include <algorithm>
@@ -12,15 +13,25 @@
 
 namespace {
 
-constexpr int k_files = 25;
-constexpr int k_free_sectors = 664;
 constexpr int k_payload_per_sector = 254;
 
-test_image full_disk(int index, std::mt19937& random) {
+struct disk_kind {
+    disk_format format;
+    int files;
+    int free_sectors;
+    const char* extension;
+};
+
+constexpr disk_kind k_d64{disk_format::d64, 25, 664, "d64"};
+constexpr disk_kind k_d81{disk_format::d81, 100, 3160, "d81"};
+
+test_image full_disk(const disk_kind& kind, int index, std::mt19937& random) {
     const bool with_errors = index % 10 == 0;
-    test_image image = image_formatted(35, with_errors, "DISK " + std::to_string(index), "BM");
+    test_image image =
+        image_formatted_as(kind.format, with_errors, "DISK " + std::to_string(index), "BM");
     // Sizes that add up to nearly the whole disk: a few sectors stay free.
-    int remaining = k_free_sectors - 4;
+    const int k_files = kind.files;
+    int remaining = kind.free_sectors - 4;
     for (int slot = 0; slot < k_files; ++slot) {
         // Around the average of what is left, leaving a sector for each file to come.
         const int left = k_files - slot;
@@ -34,7 +45,9 @@ test_image full_disk(int index, std::mt19937& random) {
             byte = static_cast<uint8_t>(random());
         }
         const uint8_t type = slot % 4 == 3 ? 0x81 : 0x82; // one in four is SEQ
-        image_add_file(image, slot, type, "FILE " + std::to_string(slot), payload, {17, 0}, 10);
+        image_add_file(image, slot, type, "FILE " + std::to_string(slot), payload,
+                       kind.format == disk_format::d81 ? track_sector{1, 0} : track_sector{17, 0},
+                       10);
     }
     if (with_errors) {
         image_set_error(image, {1, 0}, 5);
@@ -46,16 +59,17 @@ test_image full_disk(int index, std::mt19937& random) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s FOLDER COUNT\n", argv[0]);
+    if (argc != 3 && !(argc == 4 && std::string(argv[3]) == "d81")) {
+        std::fprintf(stderr, "usage: %s FOLDER COUNT [d81]\n", argv[0]);
         return 2;
     }
     const int count = std::atoi(argv[2]);
+    const disk_kind& kind = argc == 4 ? k_d81 : k_d64;
     std::mt19937 random(1541);
     for (int index = 0; index < count; ++index) {
         char name[32];
-        std::snprintf(name, sizeof name, "/disk%05d.d64", index);
-        if (!image_save(full_disk(index, random), argv[1] + std::string(name))) {
+        std::snprintf(name, sizeof name, "/disk%05d.%s", index, kind.extension);
+        if (!image_save(full_disk(kind, index, random), argv[1] + std::string(name))) {
             std::fprintf(stderr, "cannot write %s%s\n", argv[1], name);
             return 1;
         }

@@ -7,7 +7,8 @@ cache, then runs every command several times in turn and reports the median wall
 time with its spread, the ratios floppeek -w / md5sum and floppeek / cat, the gain
 of the default number of jobs (one per CPU) over --jobs=1, the cost of --recursive
 over the same images packed one per .zip and one per .d64.gz, the cost of --json
-against -w, and the peak resident memory of floppeek. A third baseline, read_files, only reads every
+against -w, the cost per byte of --recursive -w over full D81 images (a quarter as
+many, 100 files each) against the D64 images, and the peak resident memory of floppeek. A third baseline, read_files, only reads every
 file whole: the floor for any folder walk.
 
     python3 bench/run.py                  # N = 100 and 2000, 7 runs each
@@ -40,6 +41,8 @@ MAX_RECURSIVE_RSS_KIB = 64 * 1024
 # --json hashes every file and the whole image twice over: against -w, both at the
 # default jobs.
 MAX_JSON_OVER_WIDE = 1.5
+# --recursive -w over D81 images, per byte, against the same over the D64 images.
+MAX_D81_OVER_D64_PER_BYTE = 1.0
 # The gains from more jobs are judged on large folders only: 100 images take a few
 # milliseconds, where starting the threads and the first touch of each one's memory
 # weigh as much as the work.
@@ -114,11 +117,16 @@ def bench_folder(tools, count, runs, work):
     os.makedirs(folder)
     subprocess.run([generator, folder, str(count)], check=True)
     files = sorted(os.path.join(folder, name) for name in os.listdir(folder))
+    d81_folder = os.path.join(work, f"d81_{count}")
+    os.makedirs(d81_folder)
+    subprocess.run([generator, d81_folder, str(max(1, count // 4)), "d81"], check=True)
+    d81_files = [os.path.join(d81_folder, name) for name in os.listdir(d81_folder)]
     zipped, gzipped = packed_copies(files, work, count)
     packed = [os.path.join(root, name) for root in (zipped, gzipped) for name in os.listdir(root)]
     for _ in range(2):
         warm(files)
         warm(packed)
+        warm(d81_files)
     commands = {
         "floppeek -w": [floppeek, "-w", folder],
         "floppeek -w -j1": [floppeek, "-w", "--jobs=1", folder],
@@ -130,12 +138,15 @@ def bench_folder(tools, count, runs, work):
         "floppeek --json": [floppeek, "--json", folder],
         "floppeek -w -r zip": [floppeek, "--recursive", "-w", zipped],
         "floppeek -w -r gz": [floppeek, "--recursive", "-w", gzipped],
+        "floppeek -w -r d64": [floppeek, "--recursive", "-w", folder],
+        "floppeek -w -r d81": [floppeek, "--recursive", "-w", d81_folder],
         "cat": ["cat", *files],
         "md5sum": ["md5sum", *files],
         "read_files": [read_files, *files],
     }
     times, rss = measure(commands, runs, os.path.join(work, "rss"))
     megabytes = sum(os.path.getsize(path) for path in files) / 1e6
+    d81_megabytes = sum(os.path.getsize(path) for path in d81_files) / 1e6
     print(f"\nN = {count} images ({megabytes:.1f} MB), {runs} runs each, "
           f"{os.cpu_count()} cores")
     print(f"  {'command':<20}{'median s':>10}{'min s':>10}{'max s':>10}{'MB/s':>9}{'peak RSS KiB':>14}")
@@ -152,6 +163,8 @@ def bench_folder(tools, count, runs, work):
         "json": median["floppeek --json"] / median["floppeek -w"],
         "zipped": median["floppeek -w -r zip"] / median["floppeek -w -j1"],
         "gzipped": median["floppeek -w -r gz"] / median["floppeek -w -j1"],
+        "d81_per_byte": (median["floppeek -w -r d81"] / d81_megabytes) /
+                        (median["floppeek -w -r d64"] / megabytes),
         "rss": max(rss[name] for name in commands
                    if name.startswith("floppeek") and " -r " not in name),
         "recursive_rss": max(rss[name] for name in commands if " -r " in name),
@@ -166,7 +179,9 @@ def bench_folder(tools, count, runs, work):
     print(f"  --recursive -w over .zip / -w --jobs=1 unpacked = {ratios['zipped']:.2f}   "
           f"over .d64.gz = {ratios['gzipped']:.2f}   "
           f"peak RSS = {ratios['recursive_rss']} KiB")
-    print(f"  floppeek --json / floppeek -w = {ratios['json']:.2f}")
+    print(f"  floppeek --json / floppeek -w = {ratios['json']:.2f}   "
+          f"--recursive -w per byte, D81 ({d81_megabytes:.1f} MB) / D64 = "
+          f"{ratios['d81_per_byte']:.2f}")
     return ratios
 
 
@@ -194,7 +209,9 @@ def main():
               ("narrow_cat", MAX_NARROW_OVER_CAT, "floppeek / cat", False),
               ("json", MAX_JSON_OVER_WIDE, "floppeek --json / floppeek -w", True),
               ("zipped", MAX_ZIPPED_OVER_SEQUENTIAL,
-               "floppeek --recursive -w over .zip / floppeek -w --jobs=1", True)]
+               "floppeek --recursive -w over .zip / floppeek -w --jobs=1", True),
+              ("d81_per_byte", MAX_D81_OVER_D64_PER_BYTE,
+               "floppeek --recursive -w per byte, D81 / D64", True)]
     for count, ratios in zip(args.counts, results):
         for key, limit, what, parallel in limits:
             if parallel and count < PARALLEL_TARGETS_FROM_N:

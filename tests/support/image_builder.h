@@ -94,5 +94,7 @@ test_image image_sample();
 // A second, undamaged disk that holds the sample's HELLO WORLD program under another
 // name: the two make a small collection with one file on both disks.
 test_image image_sample_companion();
+// A 1581 disk for the README: files over two directory sectors and a partition.
+test_image image_sample_d81();
 
 #endif // FLOPPEEK_IMAGE_BUILDER_H

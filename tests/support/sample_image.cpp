@@ -64,3 +64,20 @@ test_image image_sample_companion() {
     image_add_file(image, 1, 0x82, "HELLO", text_payload("10 PRINT \"HELLO\"\r", 600), {6, 0});
     return image;
 }
+
+test_image image_sample_d81() {
+    test_image image = image_formatted_as(disk_format::d81, false, "FLOPPEEK 1581", "FP");
+    image_add_file(image, 0, 0x82, "HELLO WORLD", text_payload("10 PRINT \"HELLO\"\r", 600));
+    image_add_file(image, 1, 0x81, "LETTER", text_payload("dear 1581\r", 5000), {2, 0});
+    for (int slot = 2; slot < 9; ++slot) { // the ninth slot opens a second directory sector
+        image_add_file(image, slot, 0x82, "PART " + std::to_string(slot - 1),
+                       text_payload("demo part", 254 * (slot + 10)), {3 + slot, 0});
+    }
+    // A partition: 120 sectors from 50/0 that the BAM marks used, no chain.
+    test_entry partition{0x85, petscii_name("WORK AREA"), {50, 0}, 120};
+    image_set_entry(image, 9, partition);
+    for (int sector = 0; sector < 120; ++sector) {
+        image_allocate(image, {50 + sector / 40, sector % 40});
+    }
+    return image;
+}

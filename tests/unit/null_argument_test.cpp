@@ -21,6 +21,9 @@ struct outputs {
     d64_dir_cursor cursor;
     const d64_dir_entry* entry;
     d64_disk* disk;
+    d64_format format;
+    d64_format_info info;
+    d64_bam_layout layout;
     bool found;
     int visits;
 };
@@ -58,6 +61,25 @@ TEST(null_arguments, every_checked_pointer_gives_false_and_writes_nothing) {
         {"init_disk(image)",
          [&](outputs& o, FILE*) { return d64_init_disk(&o.disk, nullptr, size); }},
         {"init_disk(size 0)", [&](outputs& o, FILE*) { return d64_init_disk(&o.disk, bytes, 0); }},
+        {"open_disk(image)",
+         [&](outputs& o, FILE*) { return d64_open_disk(&o.disk, nullptr, size, &o.format); }},
+        {"open_disk(size 0)",
+         [&](outputs& o, FILE*) { return d64_open_disk(&o.disk, bytes, 0, &o.format); }},
+        {"format_info(disk)",
+         [&](outputs& o, FILE*) { return d64_get_format_info(nullptr, &o.info); }},
+        {"format_info(info)", [&](outputs&, FILE*) { return d64_get_format_info(disk, nullptr); }},
+        {"bam_layout(disk)",
+         [&](outputs& o, FILE*) { return d64_detect_bam_layout(nullptr, &o.layout, &o.number); }},
+        {"bam_layout(layout)",
+         [&](outputs& o, FILE*) { return d64_detect_bam_layout(disk, nullptr, &o.number); }},
+        {"bam_layout(free)",
+         [&](outputs& o, FILE*) { return d64_detect_bam_layout(disk, &o.layout, nullptr); }},
+        {"file_type_on_disk(disk)",
+         [&](outputs& o, FILE*) { return d64_get_file_type_on_disk(nullptr, entry, &o.code); }},
+        {"file_type_on_disk(entry)",
+         [&](outputs& o, FILE*) { return d64_get_file_type_on_disk(disk, nullptr, &o.code); }},
+        {"file_type_on_disk(type)",
+         [&](outputs&, FILE*) { return d64_get_file_type_on_disk(disk, entry, nullptr); }},
         {"dump_directory(disk)",
          [&](outputs&, FILE* s) { return d64_dump_directory_contents(nullptr, true, true, s); }},
         {"dump_directory(stream)",
@@ -137,39 +159,31 @@ TEST(null_arguments, every_checked_pointer_gives_false_and_writes_nothing) {
              return d64_get_file_first_track_and_sector(disk, entry, nullptr, &o.sector);
          }},
         {"first_track_and_sector(sector)",
-         [&](outputs& o, FILE*) {
-             return d64_get_file_first_track_and_sector(disk, entry, &o.track, nullptr);
-         }},
+         [&](outputs& o,
+             FILE*) { return d64_get_file_first_track_and_sector(disk, entry, &o.track, nullptr); }},
         {"sector_foreach(disk)",
-         [&](outputs& o, FILE*) {
-             return d64_file_sector_foreach(count_visit, nullptr, entry, &o);
-         }},
+         [&](outputs& o,
+             FILE*) { return d64_file_sector_foreach(count_visit, nullptr, entry, &o); }},
         {"sector_foreach(entry)",
-         [&](outputs& o, FILE*) {
-             return d64_file_sector_foreach(count_visit, disk, nullptr, &o);
-         }},
+         [&](outputs& o,
+             FILE*) { return d64_file_sector_foreach(count_visit, disk, nullptr, &o); }},
         {"sector_foreach(context)",
-         [&](outputs&, FILE*) {
-             return d64_file_sector_foreach(count_visit, disk, entry, nullptr);
-         }},
+         [&](outputs&,
+             FILE*) { return d64_file_sector_foreach(count_visit, disk, entry, nullptr); }},
         {"size_sectors(disk)",
-         [&](outputs& o, FILE*) {
-             return d64_calculate_file_size_sectors(nullptr, entry, &o.number);
-         }},
+         [&](outputs& o,
+             FILE*) { return d64_calculate_file_size_sectors(nullptr, entry, &o.number); }},
         {"size_sectors(entry)",
-         [&](outputs& o, FILE*) {
-             return d64_calculate_file_size_sectors(disk, nullptr, &o.number);
-         }},
+         [&](outputs& o,
+             FILE*) { return d64_calculate_file_size_sectors(disk, nullptr, &o.number); }},
         {"size_sectors(count)",
          [&](outputs&, FILE*) { return d64_calculate_file_size_sectors(disk, entry, nullptr); }},
         {"size_bytes(disk)",
-         [&](outputs& o, FILE*) {
-             return d64_calculate_file_size_bytes(nullptr, entry, &o.number);
-         }},
+         [&](outputs& o,
+             FILE*) { return d64_calculate_file_size_bytes(nullptr, entry, &o.number); }},
         {"size_bytes(entry)",
-         [&](outputs& o, FILE*) {
-             return d64_calculate_file_size_bytes(disk, nullptr, &o.number);
-         }},
+         [&](outputs& o,
+             FILE*) { return d64_calculate_file_size_bytes(disk, nullptr, &o.number); }},
         {"size_bytes(total)",
          [&](outputs&, FILE*) { return d64_calculate_file_size_bytes(disk, entry, nullptr); }},
         {"md5(disk)",
