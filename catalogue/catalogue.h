@@ -73,6 +73,7 @@ struct image_facts {
     std::vector<file_facts> files;
     std::vector<track_facts> bam;
     std::vector<sector_error> errors; // every sector whose code is not 1
+    std::optional<d64_gcr_decode_info> decode; // what the decode of a G64 found
 };
 
 // inspect() :

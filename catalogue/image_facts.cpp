@@ -157,6 +157,10 @@ image_facts inspect(const d64_disk* disk, const std::uint8_t* bytes, std::size_t
         }
     });
     read_bam(disk, facts);
+    d64_gcr_decode_info decode{};
+    if (d64_get_gcr_decode_info(disk, &decode)) {
+        facts.decode = decode;
+    }
     return facts;
 }
 

@@ -64,7 +64,19 @@ const char* type_name(const file_facts& file) {
 }
 
 const char* format_name(d64_format format) {
-    return format == D64_FORMAT_D81 ? "d81" : format == D64_FORMAT_D71 ? "d71" : "d64";
+    static const char* const names[] = {"d64", "d71", "d81", "g64"};
+    return names[format];
+}
+
+json decode_json(const d64_gcr_decode_info& decode) {
+    return {{"tracks", decode.tracks},
+            {"half_tracks_with_data", decode.half_tracks_with_data},
+            {"sectors_ok", decode.sectors_ok},
+            {"sectors_with_error", decode.sectors_with_error},
+            {"duplicate_headers", decode.duplicate_headers},
+            {"shortest_sync_bits", decode.shortest_sync_bits != 0
+                                       ? json(decode.shortest_sync_bits)
+                                       : json(nullptr)}};
 }
 
 json bam_layout_json(d64_bam_layout layout) {
@@ -123,7 +135,7 @@ json disk_json(const image_facts& facts) {
     disk["id_hex"] = hex(facts.raw_disk_id);
     disk["header_ok"] = facts.header_ok;
     disk["free_blocks"] = facts.free_blocks;
-    if (facts.format == D64_FORMAT_D64) {
+    if (facts.format == D64_FORMAT_D64 || facts.format == D64_FORMAT_G64) {
         disk["bam_layout"] = bam_layout_json(facts.bam_layout);
         disk["free_blocks_in_layout"] =
             facts.free_blocks_in_layout ? json(*facts.free_blocks_in_layout) : json(nullptr);
@@ -140,6 +152,9 @@ std::string record_line(const origin& where, const image_facts& facts,
     record["image"] = {
         {"format", format_name(facts.format)}, {"size", facts.size},    {"tracks", facts.tracks},
         {"error_info", facts.error_info},      {"md5", hex(facts.md5)}, {"sha1", hex(facts.sha1)}};
+    if (facts.decode) {
+        record["decode"] = decode_json(*facts.decode);
+    }
     record["disk"] = disk_json(facts);
     json files = json::array();
     for (const file_facts& file : facts.files) {

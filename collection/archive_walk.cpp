@@ -97,7 +97,7 @@ bool read_member(archive* reader, archive_entry* entry, item& image) {
             [reader](std::uint8_t* buffer, std::size_t room) {
                 return archive_read_data(reader, buffer, room);
             },
-            claimed, image.bytes)) {
+            claimed, image_size_limit(image.path), image.bytes)) {
         image.error = quoted("Damaged archive member", image.path);
         return false;
     }

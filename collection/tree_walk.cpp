@@ -26,7 +26,17 @@ bool ends_with_folded(std::string_view name, std::string_view suffix) {
 
 bool is_image_name(std::string_view name) {
     return ends_with_folded(name, ".d64") || ends_with_folded(name, ".d71") ||
-           ends_with_folded(name, ".d81");
+           ends_with_folded(name, ".d81") || ends_with_folded(name, ".g64");
+}
+
+// The name without a ".gz", ".bz2" or ".xz" at its end.
+std::string_view without_stream_suffix(std::string_view name) {
+    for (const std::string_view stream : {".gz", ".bz2", ".xz"}) {
+        if (ends_with_folded(name, stream)) {
+            return name.substr(0, name.size() - stream.size());
+        }
+    }
+    return name;
 }
 
 // The entries of a folder, sorted, with their d_type (DT_UNKNOWN where the file
@@ -66,7 +76,7 @@ void read_image_file(const std::string& fs_path, item& image) {
     }
     const bool readable = read_bounded(
         [fd](std::uint8_t* buffer, std::size_t room) { return ::read(fd, buffer, room); },
-        static_cast<std::uint64_t>(status.st_size), image.bytes);
+        static_cast<std::uint64_t>(status.st_size), image_size_limit(image.path), image.bytes);
     close(fd);
     if (!readable) {
         image.error = "Cannot read from file: \"" + image.path + "\"";
@@ -112,11 +122,8 @@ name_kind classify_name(std::string_view name) {
     if (is_image_name(name)) {
         return name_kind::image;
     }
-    for (const std::string_view stream : {".gz", ".bz2", ".xz"}) {
-        if (ends_with_folded(name, stream) &&
-            is_image_name(name.substr(0, name.size() - stream.size()))) {
-            return name_kind::compressed_image;
-        }
+    if (without_stream_suffix(name) != name && is_image_name(without_stream_suffix(name))) {
+        return name_kind::compressed_image;
     }
     for (const std::string_view archive :
          {".zip", ".7z", ".rar", ".tar", ".tgz", ".gz", ".bz2", ".xz"}) {
@@ -125,6 +132,11 @@ name_kind classify_name(std::string_view name) {
         }
     }
     return name_kind::other;
+}
+
+std::size_t image_size_limit(std::string_view name) {
+    return ends_with_folded(without_stream_suffix(name), ".g64") ? k_largest_g64_bytes
+                                                                 : k_largest_image_bytes;
 }
 
 bool may_be_bare_stream(std::string_view name) {

@@ -30,12 +30,13 @@ inline std::string joined(const std::string& parent, const std::string& name) {
 bool may_be_bare_stream(std::string_view name);
 
 // Reads through `read_some(buffer, room)` (bytes read, 0 at the end, negative on
-// failure) into `bytes`, never more than one byte past the largest image. The buffer
+// failure) into `bytes`, never more than one byte past `largest`. The buffer
 // starts at the size the source claims (`expected`) plus one and grows as data
 // comes, so that a small image costs no more memory than its size. False on failure.
 template <class Read>
-bool read_bounded(Read&& read_some, std::uint64_t expected, std::vector<std::uint8_t>& bytes) {
-    constexpr std::size_t limit = k_largest_image_bytes + 1;
+bool read_bounded(Read&& read_some, std::uint64_t expected, std::size_t largest,
+                  std::vector<std::uint8_t>& bytes) {
+    const std::size_t limit = largest + 1;
     bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(limit, expected + 1)));
     std::size_t filled = 0;
     for (;;) {

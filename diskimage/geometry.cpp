@@ -1,6 +1,8 @@
 // Recognition of an image by its length, and the track/sector geometry of each format.
 #include "geometry.h"
 
+#include "g64.h"
+
 #include <cstdlib>
 
 namespace {
@@ -40,6 +42,16 @@ constexpr d64s_format_layout k_layouts[] = {
      .excluded_tracks = {k_d81_directory_track, 0},
      .max_directory_slots = 296,
      .longest_track = k_d81_sectors_per_track},
+    // A G64 decodes into the sectors of a 1541 disk.
+    {.header_track = k_directory_track,
+     .header_sector = k_header_sector,
+     .directory_track = k_directory_track,
+     .first_directory_sector = k_first_directory_sector,
+     .name_offset = 144,
+     .id_offset = 162,
+     .excluded_tracks = {k_directory_track, 0},
+     .max_directory_slots = 144,
+     .longest_track = 21},
 };
 
 // The handle is one heap block, released with free().
@@ -121,7 +133,12 @@ bool d64_open_disk(d64_disk** out_disk, const uint8_t* image, uint64_t image_siz
         tracks = k_d81_track_count;
         sectors = k_d81_sectors;
     }
-    if (tracks == 0 || !make_handle(out_disk, image, image_size, found, tracks, sectors)) {
+    if (tracks == 0 && d64s_has_g64_signature(image, image_size)) {
+        found = D64_FORMAT_G64;
+        if (!d64s_open_g64(out_disk, image, image_size)) {
+            return false;
+        }
+    } else if (tracks == 0 || !make_handle(out_disk, image, image_size, found, tracks, sectors)) {
         return false;
     }
     if (format != nullptr) {

@@ -210,7 +210,8 @@ bool d64_detect_bam_layout(const d64_disk* disk, d64_bam_layout* layout, int32_t
     if (disk == nullptr || layout == nullptr || free_blocks == nullptr) {
         return false;
     }
-    if (disk->format != D64_FORMAT_D64 || disk->track_count == k_min_track_count) {
+    if ((disk->format != D64_FORMAT_D64 && disk->format != D64_FORMAT_G64) ||
+        disk->track_count == k_min_track_count) {
         *layout = D64_BAM_LAYOUT_NONE;
         return true;
     }

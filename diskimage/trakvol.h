@@ -34,13 +34,17 @@ extern "C" {
 typedef enum d64_format {
     D64_FORMAT_D64 = 0, // 1541: 35 to 42 tracks of 21 to 17 sectors
     D64_FORMAT_D71 = 1, // 1571: 70 tracks, side 2 (tracks 36-70) shaped as side 1
-    D64_FORMAT_D81 = 2  // 1581: 80 tracks of 40 sectors
+    D64_FORMAT_D81 = 2, // 1581: 80 tracks of 40 sectors
+    D64_FORMAT_G64 = 3  // a 1541 disk decoded from a raw GCR track dump (Since 2.2.):
+                        // D64 geometry of 35, 40 or 42 tracks, every sector with an
+                        // error code; the handle owns the decoded image
 } d64_format;
 
 // Handle over one image in memory. Immutable after d64_init_disk() or d64_open_disk().
 // sector_data_size + error_info_size is the length of the image buffer.
 typedef struct d64_disk {
-    const uint8_t* image;      // caller's image buffer, borrowed, only read
+    const uint8_t* image;      // caller's image buffer, borrowed, only read (for a
+                               // G64: the decoded image, inside the handle)
     int32_t track_count;       // 35 to 42 on a D64, 70 on a D71, 80 on a D81
     uint64_t sector_data_size; // 256 * sector count
     uint64_t error_info_size;  // 0, or one byte per sector
@@ -97,10 +101,22 @@ bool d64_init_disk(d64_disk** out_disk, const uint8_t* image, uint64_t image_siz
 
 // d64_open_disk() :
 //   As d64_init_disk(), for every format: the D64 lengths first, then a D71
-//   (349696 bytes, 351062 with error codes) and a D81 (819200, 822400). `format`,
-//   when not null, receives the format found. Every other function works on the
-//   handle whatever its format. (Since 2.2.)
-//   @return as d64_init_disk(); `format` is written only on success.
+//   (349696 bytes, 351062 with error codes) and a D81 (819200, 822400), then a G64
+//   by its signature "GCR-1541". `format`, when not null, receives the format
+//   found. Every other function works on the handle whatever its format. (Since 2.2.)
+//
+//   A G64 holds each track as the drive's bit stream; it is decoded, at any length
+//   and whatever its bytes, into the sectors of a D64 and one error code per sector,
+//   the codes a 1541 reports: 1 OK, 2 no header for the sector, 3 no sync on the
+//   track (or no data for it in the file), 4 no data block after the header, 5 data
+//   checksum wrong (or invalid GCR, or the block cut short by the next sync; the
+//   sector keeps the bytes read), 9 header checksum wrong, 11 (0x0B) the header's
+//   disk id differs from that of the header of 18/0. A sector with another code
+//   than 1 or 5 holds zeros. The decoded image lives in the handle and is released
+//   with it: the handle's `image` points to it, and the G64 buffer may go once the
+//   call returns.
+//   @return as d64_init_disk(); `format` is written only on success. A G64 too short
+//   for its header and track tables is not recognised.
 bool d64_open_disk(d64_disk** out_disk, const uint8_t* image, uint64_t image_size,
                    d64_format* format);
 
@@ -160,6 +176,23 @@ bool d64_petscii_to_text(const char* field, int32_t length, d64_text_form form, 
 //   Stores the facts of the handle's format into *info. (Since 2.2.)
 //   @return false when `disk` or `info` is null.
 bool d64_get_format_info(const d64_disk* disk, d64_format_info* info);
+
+// What the decode of a G64 found. (Since 2.2.)
+typedef struct d64_gcr_decode_info {
+    int32_t tracks;                // decoded: 35, or 40 / 42 when tracks 36-40 / 41-42
+                                   // hold a header with a correct checksum
+    int32_t half_tracks_with_data; // counted, not read
+    int32_t sectors_ok;            // code 1
+    int32_t sectors_with_error;    // any other code
+    int32_t duplicate_headers;     // every header beyond the first for a sector
+    int32_t shortest_sync_bits;    // the shortest sync (run of 10 or more one bits,
+                                   // measured around each track's circle); 0 if none
+} d64_gcr_decode_info;
+
+// d64_get_gcr_decode_info() :
+//   Stores what the decode of a G64 handle found into *info. (Since 2.2.)
+//   @return false when an argument is null or the handle is not a decoded G64.
+bool d64_get_gcr_decode_info(const d64_disk* disk, d64_gcr_decode_info* info);
 
 // d64_are_track_and_sector_valid() :
 //   @return true when track/sector addresses a sector of this image: tracks from 1,

@@ -24,7 +24,7 @@ void check_item(const collection::item& item) {
     if (item.path.empty() || (!item.is_image && item.error.empty())) {
         broken("an item without a path or a reason:", item.error);
     }
-    if (item.bytes.size() > collection::k_largest_image_bytes + 1) {
+    if (item.bytes.size() > collection::image_size_limit(item.path) + 1) {
         broken("a member read too far:", item.path);
     }
     d64_disk* disk = nullptr;

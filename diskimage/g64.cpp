@@ -1,0 +1,430 @@
+// G64: each track of a 1541 disk as the bit stream on the disk surface, in GCR.
+// The decoder reads it as the drive does: it finds the syncs (10 or more one bits),
+// reads the header block after each sync and the data block after the next one,
+// and gives every sector its bytes and the error code a drive would report.
+#include "g64.h"
+
+#include "geometry.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// The file: "GCR-1541", a version byte, the number of track entries N (tracks 1,
+// 1.5, 2, ...), the largest track length (16-bit little-endian), then N 32-bit
+// offsets of the track data (0: none) and N 32-bit speed entries, ignored here.
+// Track data: a 16-bit little-endian length, then that many bytes of GCR.
+constexpr char k_signature[] = "GCR-1541";
+constexpr uint64_t k_signature_length = 8;
+constexpr uint64_t k_entry_count_offset = 9;
+constexpr uint64_t k_max_track_size_offset = 10;
+constexpr uint64_t k_tables_offset = 12;
+
+// A 1541 track read from a G64 is at most the 42nd; the decoded disk has 35, 40 or
+// 42 tracks.
+constexpr int32_t k_g64_track_count = k_max_track_count;
+constexpr int32_t k_g64_sectors = start_sector_of_track[k_g64_track_count] + 17;
+constexpr int32_t k_g64_forty_tracks = 40;
+
+constexpr int32_t k_min_sync_bits = 10;
+constexpr int32_t k_gcr_bits_per_byte = 10;
+
+// The error codes a 1541 reports (as in a D64's error bytes).
+constexpr uint8_t k_ok = 1;
+constexpr uint8_t k_no_header = 2;
+constexpr uint8_t k_no_sync = 3;
+constexpr uint8_t k_no_data_block = 4;
+constexpr uint8_t k_data_checksum = 5;
+constexpr uint8_t k_header_checksum = 9;
+constexpr uint8_t k_id_mismatch = 0x0B;
+
+// Header block: 0x08, checksum, sector, track, id2, id1, 0x0F, 0x0F; its checksum
+// is sector ^ track ^ id2 ^ id1. Only the first six bytes are needed.
+constexpr uint8_t k_header_block_id = 0x08;
+constexpr int32_t k_header_bytes = 6;
+// Data block: 0x07, 256 bytes, their XOR, two off bytes (not read).
+constexpr uint8_t k_data_block_id = 0x07;
+constexpr int32_t k_data_bytes = 2 + k_sector_size;
+// Bits a block may read on past the end of a track, and then some for the reader.
+constexpr int64_t k_wrap_bytes = k_data_bytes * k_gcr_bits_per_byte / 8 + 4;
+
+// 10 bits of GCR (two 5-bit codes, high nybble first) -> the byte they encode in
+// bits 0-7; bit 8 set when a code is not one of the sixteen.
+constexpr std::array<uint16_t, 1024> make_gcr_table() {
+    constexpr uint8_t codes[16] = {0x0A, 0x0B, 0x12, 0x13, 0x0E, 0x0F, 0x16, 0x17,
+                                   0x09, 0x19, 0x1A, 0x1B, 0x0D, 0x1D, 0x1E, 0x15};
+    std::array<uint16_t, 32> nybble{};
+    nybble.fill(0x100);
+    for (uint16_t value = 0; value < 16; ++value) {
+        nybble[codes[value]] = value;
+    }
+    std::array<uint16_t, 1024> table{};
+    for (uint32_t bits = 0; bits < 1024; ++bits) {
+        const uint16_t high = nybble[bits >> 5];
+        const uint16_t low = nybble[bits & 0x1F];
+        // An invalid code reads as 0 in its nybble, and marks the byte.
+        table[bits] =
+            static_cast<uint16_t>(((high & 0x0F) << 4) | (low & 0x0F) | ((high | low) & 0x100));
+    }
+    return table;
+}
+
+constexpr auto k_gcr_table = make_gcr_table();
+
+constexpr std::array<uint8_t, 256> make_ones_table(bool leading) {
+    std::array<uint8_t, 256> table{};
+    for (uint32_t byte = 0; byte < 256; ++byte) {
+        uint8_t count = 0;
+        while (count < 8 && ((byte >> (leading ? 7 - count : count)) & 1U) != 0) {
+            ++count;
+        }
+        table[byte] = count;
+    }
+    return table;
+}
+
+// One bits at the start (most significant end) and at the end of a byte.
+constexpr auto k_leading_ones = make_ones_table(true);
+constexpr auto k_trailing_ones = make_ones_table(false);
+
+uint32_t read_le16(const uint8_t* bytes) {
+    return bytes[0] | uint32_t{bytes[1]} << 8U;
+}
+
+uint32_t read_le32(const uint8_t* bytes) {
+    return bytes[0] | uint32_t{bytes[1]} << 8U | uint32_t{bytes[2]} << 16U |
+           uint32_t{bytes[3]} << 24U;
+}
+
+// A sync: its run of one bits ends where the next block starts.
+struct sync_mark {
+    int64_t start; // the first one bit; negative when the run began before bit 0
+    int64_t end;   // the first bit after the run: the block's first bit
+    int32_t bits;
+};
+
+// One track's bit stream, its syncs in the order of the track data.
+struct track_stream {
+    std::vector<uint8_t> bytes; // the track, then its start again for blocks that wrap
+    int64_t bit_count = 0;
+    std::vector<sync_mark> syncs;
+};
+
+// Finds every sync of the circular track. The scan starts in a byte that holds a zero
+// bit, so every run of ones is seen whole, once, and each byte is visited once more
+// at most. A track of ones only has no sync: no zero ends the run.
+void find_syncs(const uint8_t* data, int64_t length, std::vector<sync_mark>& syncs) {
+    int64_t first = 0;
+    while (first < length && data[first] == 0xFF) {
+        ++first;
+    }
+    if (first == length) {
+        return;
+    }
+    int32_t run = k_trailing_ones[data[first]];
+    for (int64_t step = 1; step <= length; ++step) {
+        const int64_t index = (first + step) % length;
+        const uint8_t byte = data[index];
+        if (byte == 0xFF) {
+            run += 8;
+            continue;
+        }
+        run += k_leading_ones[byte];
+        if (run >= k_min_sync_bits) {
+            const int64_t end = 8 * index + k_leading_ones[byte];
+            syncs.push_back({end - run, end, run});
+        }
+        run = k_trailing_ones[byte];
+    }
+    std::sort(syncs.begin(), syncs.end(),
+              [](const sync_mark& a, const sync_mark& b) { return a.end < b.end; });
+}
+
+void load_track(const uint8_t* data, int64_t length, track_stream& track) {
+    track.bit_count = 8 * length;
+    track.bytes.resize(static_cast<size_t>(length + k_wrap_bytes));
+    for (int64_t filled = 0; filled < length + k_wrap_bytes;) {
+        const int64_t chunk = std::min(length, length + k_wrap_bytes - filled);
+        std::memcpy(track.bytes.data() + filled, data, static_cast<size_t>(chunk));
+        filled += chunk;
+    }
+    track.syncs.clear();
+    find_syncs(data, length, track.syncs);
+}
+
+uint32_t ten_bits_at(const uint8_t* bytes, int64_t bit) {
+    const uint8_t* at = bytes + bit / 8;
+    const uint32_t window = uint32_t{at[0]} << 16U | uint32_t{at[1]} << 8U | at[2];
+    return (window >> (14 - bit % 8)) & 0x3FFU;
+}
+
+// The bytes of the block after sync `index`, which ends where the next sync starts.
+struct decoded_block {
+    int32_t length = 0;        // bytes decoded: as many as asked, or those before the next sync
+    int32_t first_invalid = 0; // index of the first byte with an invalid code, or `length`
+};
+
+decoded_block decode_block(const track_stream& track, size_t index, uint8_t* out, int32_t count) {
+    const sync_mark& sync = track.syncs[index];
+    const int64_t limit = index + 1 < track.syncs.size()
+                              ? track.syncs[index + 1].start
+                              : track.syncs.front().start + track.bit_count;
+    const int64_t room = std::max<int64_t>(0, (limit - sync.end) / k_gcr_bits_per_byte);
+    decoded_block block;
+    block.length = static_cast<int32_t>(std::min<int64_t>(count, room));
+    block.first_invalid = block.length;
+    for (int32_t i = 0; i < block.length; ++i) {
+        const uint16_t value =
+            k_gcr_table[ten_bits_at(track.bytes.data(), sync.end + k_gcr_bits_per_byte * i)];
+        if ((value & 0x100) != 0 && block.first_invalid == block.length) {
+            block.first_invalid = i;
+        }
+        out[i] = static_cast<uint8_t>(value);
+    }
+    return block;
+}
+
+struct header_block {
+    uint8_t checksum;
+    uint8_t sector;
+    uint8_t track;
+    uint8_t id[2]; // id2, id1 as they lie on the disk
+    bool checksum_ok() const {
+        return checksum == (sector ^ track ^ id[0] ^ id[1]);
+    }
+};
+
+// The header after sync `index`, when there is one that reads.
+bool read_header(const track_stream& track, size_t index, header_block* header) {
+    uint8_t bytes[k_header_bytes];
+    if (decode_block(track, index, bytes, k_header_bytes).first_invalid != k_header_bytes ||
+        bytes[0] != k_header_block_id) {
+        return false;
+    }
+    *header = {bytes[1], bytes[2], bytes[3], {bytes[4], bytes[5]}};
+    return true;
+}
+
+// What is known of the disk while its tracks are decoded.
+struct decode_state {
+    bool id_known = false;
+    uint8_t id[2] = {};
+    bool has_header[k_g64_track_count + 1] = {}; // a header with a correct checksum
+    int32_t duplicates[k_g64_track_count + 1] = {};
+    int32_t shortest_sync[k_g64_track_count + 1] = {};
+};
+
+// Reads the data block after the header at sync `index` into `data`: its code.
+uint8_t read_data(const track_stream& track, size_t index, uint8_t* data) {
+    uint8_t block[k_data_bytes] = {};
+    const size_t next = (index + 1) % track.syncs.size();
+    const decoded_block read = decode_block(track, next, block, k_data_bytes);
+    if (read.first_invalid == 0 || block[0] != k_data_block_id) {
+        return k_no_data_block;
+    }
+    // What was read stays, as a drive hands it over with a checksum error.
+    std::memcpy(data, block + 1, k_sector_size);
+    uint8_t sum = 0;
+    for (int32_t i = 1; i <= k_sector_size; ++i) {
+        sum ^= block[i];
+    }
+    return read.first_invalid == k_data_bytes && sum == block[k_data_bytes - 1] ? k_ok
+                                                                                : k_data_checksum;
+}
+
+// Decodes track `number` into its sectors (`sectors`, 256 bytes each, zero) and
+// their codes (`codes`). The first header of a sector gives its code unless a later
+// one reads cleanly; headers beyond the first are duplicates.
+void decode_track(const track_stream& track, int32_t number, uint8_t* sectors, uint8_t* codes,
+                  decode_state& state) {
+    const int32_t count = d64s_sectors_of_track(number);
+    if (track.syncs.empty()) {
+        std::fill(codes, codes + count, k_no_sync);
+        return;
+    }
+    std::fill(codes, codes + count, k_no_header);
+    int32_t headers_seen[21] = {};
+    uint8_t data[k_sector_size];
+    int32_t shortest = track.syncs.front().bits;
+    for (size_t index = 0; index < track.syncs.size(); ++index) {
+        shortest = std::min(shortest, track.syncs[index].bits);
+        header_block header{};
+        if (!read_header(track, index, &header) || header.track != number) {
+            continue; // a header of another track belongs to no sector of this one
+        }
+        state.has_header[number] = state.has_header[number] || header.checksum_ok();
+        if (header.sector >= count) {
+            continue;
+        }
+        const int32_t sector = header.sector;
+        if (++headers_seen[sector] > 1) {
+            ++state.duplicates[number];
+            if (codes[sector] == k_ok) {
+                continue;
+            }
+        }
+        uint8_t code = k_header_checksum;
+        std::memset(data, 0, sizeof data);
+        if (header.checksum_ok()) {
+            code = state.id_known && std::memcmp(header.id, state.id, 2) != 0
+                       ? k_id_mismatch
+                       : read_data(track, index, data);
+        }
+        // A later header counts only when it reads cleanly. `data` stays zero for
+        // every code but 1 and 5.
+        if (headers_seen[sector] == 1 || code == k_ok) {
+            codes[sector] = code;
+            std::memcpy(sectors + k_sector_size * sector, data, k_sector_size);
+        }
+    }
+    state.shortest_sync[number] = shortest;
+}
+
+// The file's header and tables, checked against its size.
+struct g64_file {
+    const uint8_t* bytes;
+    uint64_t size;
+    uint32_t entries;
+    uint32_t max_track_size;
+
+    // The data of whole track `track`, or false when the file holds none for it (no
+    // entry, offset 0, or an offset or length outside the file or the largest size).
+    bool track_data(int32_t track, const uint8_t** data, int64_t* length) const {
+        const uint32_t entry = 2 * static_cast<uint32_t>(track - 1);
+        if (entry >= entries) {
+            return false;
+        }
+        const uint64_t offset = read_le32(bytes + k_tables_offset + 4 * entry);
+        if (offset == 0 || offset > size || size - offset < 2) {
+            return false;
+        }
+        const uint32_t track_length = read_le16(bytes + offset);
+        if (track_length == 0 || track_length > max_track_size ||
+            size - offset - 2 < track_length) {
+            return false;
+        }
+        *data = bytes + offset + 2;
+        *length = track_length;
+        return true;
+    }
+
+    int32_t half_tracks_with_data() const {
+        int32_t count = 0;
+        for (uint32_t entry = 1; entry < entries; entry += 2) {
+            count += read_le32(bytes + k_tables_offset + 4 * entry) != 0 ? 1 : 0;
+        }
+        return count;
+    }
+};
+
+// The id of the disk: that of the first header of 18/0 with a correct checksum.
+void find_disk_id(const g64_file& file, track_stream& track, decode_state& state) {
+    const uint8_t* data = nullptr;
+    int64_t length = 0;
+    if (!file.track_data(k_directory_track, &data, &length)) {
+        return;
+    }
+    load_track(data, length, track);
+    for (size_t index = 0; index < track.syncs.size(); ++index) {
+        header_block header{};
+        if (read_header(track, index, &header) && header.track == k_directory_track &&
+            header.sector == k_header_sector && header.checksum_ok()) {
+            std::memcpy(state.id, header.id, 2);
+            state.id_known = true;
+            return;
+        }
+    }
+}
+
+// The handle and, behind it, what the decode found and the decoded image.
+struct g64_handle {
+    d64_disk disk;
+    d64_gcr_decode_info info;
+};
+
+} // namespace
+
+bool d64s_has_g64_signature(const uint8_t* file, uint64_t size) {
+    return size >= k_signature_length && std::memcmp(file, k_signature, k_signature_length) == 0;
+}
+
+bool d64s_open_g64(d64_disk** out_disk, const uint8_t* bytes, uint64_t size) {
+    if (size < k_tables_offset) {
+        return false;
+    }
+    const g64_file file{bytes, size, bytes[k_entry_count_offset],
+                        read_le16(bytes + k_max_track_size_offset)};
+    if (size < k_tables_offset + 8 * uint64_t{file.entries}) {
+        return false;
+    }
+    // Room for 42 tracks of sectors, then their codes; the codes move up behind the
+    // sectors of the tracks the disk turns out to have.
+    const size_t image_size = size_t{k_sector_size + 1} * k_g64_sectors;
+    auto* handle = static_cast<g64_handle*>(std::calloc(1, sizeof(g64_handle) + image_size));
+    *out_disk = reinterpret_cast<d64_disk*>(handle);
+    if (handle == nullptr) {
+        return false;
+    }
+    uint8_t* image = reinterpret_cast<uint8_t*>(handle + 1);
+    uint8_t* codes = image + size_t{k_sector_size} * k_g64_sectors;
+
+    decode_state state;
+    track_stream track;
+    find_disk_id(file, track, state);
+    for (int32_t number = 1; number <= k_g64_track_count; ++number) {
+        const int32_t first = start_sector_of_track[number];
+        const uint8_t* data = nullptr;
+        int64_t length = 0;
+        if (!file.track_data(number, &data, &length)) {
+            std::fill_n(codes + first, d64s_sectors_of_track(number), k_no_sync);
+            continue;
+        }
+        load_track(data, length, track);
+        decode_track(track, number, image + int64_t{k_sector_size} * first, codes + first, state);
+    }
+
+    // 35 tracks, or 40 or 42 when a track beyond holds a header that reads.
+    int32_t tracks = k_min_track_count;
+    for (int32_t number = k_min_track_count + 1; number <= k_g64_track_count; ++number) {
+        if (state.has_header[number]) {
+            tracks = number <= k_g64_forty_tracks ? std::max(tracks, k_g64_forty_tracks)
+                                                  : k_g64_track_count;
+        }
+    }
+    const int32_t sectors = d64s_sector_count(tracks);
+    std::memmove(image + int64_t{k_sector_size} * sectors, codes, static_cast<size_t>(sectors));
+
+    d64_gcr_decode_info& info = handle->info;
+    info.tracks = tracks;
+    info.half_tracks_with_data = file.half_tracks_with_data();
+    for (int32_t index = 0; index < sectors; ++index) {
+        (codes[index] == k_ok ? info.sectors_ok : info.sectors_with_error) += 1;
+    }
+    for (int32_t number = 1; number <= tracks; ++number) {
+        info.duplicate_headers += state.duplicates[number];
+        if (state.shortest_sync[number] != 0 &&
+            (info.shortest_sync_bits == 0 ||
+             state.shortest_sync[number] < info.shortest_sync_bits)) {
+            info.shortest_sync_bits = state.shortest_sync[number];
+        }
+    }
+    d64_disk& disk = handle->disk;
+    disk.image = image;
+    disk.track_count = tracks;
+    disk.sector_data_size = uint64_t{k_sector_size} * static_cast<uint64_t>(sectors);
+    disk.error_info_size = static_cast<uint64_t>(sectors);
+    disk.format = D64_FORMAT_G64;
+    return true;
+}
+
+bool d64_get_gcr_decode_info(const d64_disk* disk, d64_gcr_decode_info* info) {
+    if (disk == nullptr || info == nullptr || disk->format != D64_FORMAT_G64) {
+        return false;
+    }
+    *info = reinterpret_cast<const g64_handle*>(disk)->info;
+    return true;
+}
