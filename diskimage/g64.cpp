@@ -10,7 +10,6 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 namespace {
 
@@ -102,32 +101,42 @@ uint32_t read_le32(const uint8_t* bytes) {
 
 // A sync: its run of one bits ends where the next block starts.
 struct sync_mark {
-    int64_t start; // the first one bit; negative when the run began before bit 0
-    int64_t end;   // the first bit after the run: the block's first bit
+    int32_t start; // the first one bit; negative when the run began before bit 0
+    int32_t end;   // the first bit after the run: the block's first bit
     int32_t bits;
 };
 
-// One track's bit stream, its syncs in the order of the track data.
+// One track's bit stream, its syncs in the order of the track data. The buffers are
+// the decoder's, sized for the file's largest track: the library allocates nothing
+// but with malloc, so that C programs link it without a C++ runtime.
 struct track_stream {
-    std::vector<uint8_t> bytes; // the track, then its start again for blocks that wrap
+    uint8_t* bytes = nullptr; // the track, then its start again for blocks that wrap
     int64_t bit_count = 0;
-    std::vector<sync_mark> syncs;
+    sync_mark* syncs = nullptr;
+    size_t sync_count = 0;
 };
+
+// Each sync takes 11 bits at least: 10 ones and the zero that ends them.
+constexpr size_t k_bits_per_sync = 11;
 
 // Finds every sync of the circular track. The scan starts in a byte that holds a zero
 // bit, so every run of ones is seen whole, once, and each byte is visited once more
 // at most. A track of ones only has no sync: no zero ends the run.
-void find_syncs(const uint8_t* data, int64_t length, std::vector<sync_mark>& syncs) {
-    int64_t first = 0;
+void find_syncs(const uint8_t* data, int32_t length, track_stream& track) {
+    track.sync_count = 0;
+    int32_t first = 0;
     while (first < length && data[first] == 0xFF) {
         ++first;
     }
     if (first == length) {
         return;
     }
+    // Syncs found before the scan wraps round lie after those found behind it.
+    size_t before_wrap = 0;
     int32_t run = k_trailing_ones[data[first]];
-    for (int64_t step = 1; step <= length; ++step) {
-        const int64_t index = (first + step) % length;
+    for (int32_t step = 1; step <= length; ++step) {
+        const int32_t index = (first + step) % length;
+        before_wrap = index == 0 ? track.sync_count : before_wrap;
         const uint8_t byte = data[index];
         if (byte == 0xFF) {
             run += 8;
@@ -135,25 +144,24 @@ void find_syncs(const uint8_t* data, int64_t length, std::vector<sync_mark>& syn
         }
         run += k_leading_ones[byte];
         if (run >= k_min_sync_bits) {
-            const int64_t end = 8 * index + k_leading_ones[byte];
-            syncs.push_back({end - run, end, run});
+            const int32_t end = 8 * index + k_leading_ones[byte];
+            track.syncs[track.sync_count++] = {end - run, end, run};
         }
         run = k_trailing_ones[byte];
     }
-    std::sort(syncs.begin(), syncs.end(),
-              [](const sync_mark& a, const sync_mark& b) { return a.end < b.end; });
+    if (first + 1 < length) { // else the scan began at index 0: in order already
+        std::rotate(track.syncs, track.syncs + before_wrap, track.syncs + track.sync_count);
+    }
 }
 
-void load_track(const uint8_t* data, int64_t length, track_stream& track) {
-    track.bit_count = 8 * length;
-    track.bytes.resize(static_cast<size_t>(length + k_wrap_bytes));
+void load_track(const uint8_t* data, int32_t length, track_stream& track) {
+    track.bit_count = int64_t{8} * length;
     for (int64_t filled = 0; filled < length + k_wrap_bytes;) {
-        const int64_t chunk = std::min(length, length + k_wrap_bytes - filled);
-        std::memcpy(track.bytes.data() + filled, data, static_cast<size_t>(chunk));
+        const int64_t chunk = std::min<int64_t>(length, length + k_wrap_bytes - filled);
+        std::memcpy(track.bytes + filled, data, static_cast<size_t>(chunk));
         filled += chunk;
     }
-    track.syncs.clear();
-    find_syncs(data, length, track.syncs);
+    find_syncs(data, length, track);
 }
 
 uint32_t ten_bits_at(const uint8_t* bytes, int64_t bit) {
@@ -170,16 +178,15 @@ struct decoded_block {
 
 decoded_block decode_block(const track_stream& track, size_t index, uint8_t* out, int32_t count) {
     const sync_mark& sync = track.syncs[index];
-    const int64_t limit = index + 1 < track.syncs.size()
-                              ? track.syncs[index + 1].start
-                              : track.syncs.front().start + track.bit_count;
+    const int64_t limit = index + 1 < track.sync_count ? track.syncs[index + 1].start
+                                                       : track.syncs[0].start + track.bit_count;
     const int64_t room = std::max<int64_t>(0, (limit - sync.end) / k_gcr_bits_per_byte);
     decoded_block block;
     block.length = static_cast<int32_t>(std::min<int64_t>(count, room));
     block.first_invalid = block.length;
     for (int32_t i = 0; i < block.length; ++i) {
         const uint16_t value =
-            k_gcr_table[ten_bits_at(track.bytes.data(), sync.end + k_gcr_bits_per_byte * i)];
+            k_gcr_table[ten_bits_at(track.bytes, sync.end + int64_t{k_gcr_bits_per_byte} * i)];
         if ((value & 0x100) != 0 && block.first_invalid == block.length) {
             block.first_invalid = i;
         }
@@ -221,7 +228,7 @@ struct decode_state {
 // Reads the data block after the header at sync `index` into `data`: its code.
 uint8_t read_data(const track_stream& track, size_t index, uint8_t* data) {
     uint8_t block[k_data_bytes] = {};
-    const size_t next = (index + 1) % track.syncs.size();
+    const size_t next = (index + 1) % track.sync_count;
     const decoded_block read = decode_block(track, next, block, k_data_bytes);
     if (read.first_invalid == 0 || block[0] != k_data_block_id) {
         return k_no_data_block;
@@ -242,15 +249,15 @@ uint8_t read_data(const track_stream& track, size_t index, uint8_t* data) {
 void decode_track(const track_stream& track, int32_t number, uint8_t* sectors, uint8_t* codes,
                   decode_state& state) {
     const int32_t count = d64s_sectors_of_track(number);
-    if (track.syncs.empty()) {
+    if (track.sync_count == 0) {
         std::fill(codes, codes + count, k_no_sync);
         return;
     }
     std::fill(codes, codes + count, k_no_header);
     int32_t headers_seen[21] = {};
     uint8_t data[k_sector_size];
-    int32_t shortest = track.syncs.front().bits;
-    for (size_t index = 0; index < track.syncs.size(); ++index) {
+    int32_t shortest = track.syncs[0].bits;
+    for (size_t index = 0; index < track.sync_count; ++index) {
         shortest = std::min(shortest, track.syncs[index].bits);
         header_block header{};
         if (!read_header(track, index, &header) || header.track != number) {
@@ -293,7 +300,7 @@ struct g64_file {
 
     // The data of whole track `track`, or false when the file holds none for it (no
     // entry, offset 0, or an offset or length outside the file or the largest size).
-    bool track_data(int32_t track, const uint8_t** data, int64_t* length) const {
+    bool track_data(int32_t track, const uint8_t** data, int32_t* length) const {
         const uint32_t entry = 2 * static_cast<uint32_t>(track - 1);
         if (entry >= entries) {
             return false;
@@ -308,7 +315,7 @@ struct g64_file {
             return false;
         }
         *data = bytes + offset + 2;
-        *length = track_length;
+        *length = static_cast<int32_t>(track_length);
         return true;
     }
 
@@ -324,12 +331,12 @@ struct g64_file {
 // The id of the disk: that of the first header of 18/0 with a correct checksum.
 void find_disk_id(const g64_file& file, track_stream& track, decode_state& state) {
     const uint8_t* data = nullptr;
-    int64_t length = 0;
+    int32_t length = 0;
     if (!file.track_data(k_directory_track, &data, &length)) {
         return;
     }
     load_track(data, length, track);
-    for (size_t index = 0; index < track.syncs.size(); ++index) {
+    for (size_t index = 0; index < track.sync_count; ++index) {
         header_block header{};
         if (read_header(track, index, &header) && header.track == k_directory_track &&
             header.sector == k_header_sector && header.checksum_ok()) {
@@ -366,19 +373,28 @@ bool d64s_open_g64(d64_disk** out_disk, const uint8_t* bytes, uint64_t size) {
     const size_t image_size = size_t{k_sector_size + 1} * k_g64_sectors;
     auto* handle = static_cast<g64_handle*>(std::calloc(1, sizeof(g64_handle) + image_size));
     *out_disk = reinterpret_cast<d64_disk*>(handle);
-    if (handle == nullptr) {
+    // Scratch for one track: its bytes with the wrap-around, and its syncs.
+    const size_t longest = file.max_track_size;
+    track_stream track;
+    track.bytes = static_cast<uint8_t*>(std::malloc(longest + k_wrap_bytes));
+    track.syncs = static_cast<sync_mark*>(
+        std::malloc(sizeof(sync_mark) * (8 * longest / k_bits_per_sync + 1)));
+    if (handle == nullptr || track.bytes == nullptr || track.syncs == nullptr) {
+        std::free(track.bytes);
+        std::free(track.syncs);
+        std::free(handle);
+        *out_disk = nullptr;
         return false;
     }
     uint8_t* image = reinterpret_cast<uint8_t*>(handle + 1);
     uint8_t* codes = image + size_t{k_sector_size} * k_g64_sectors;
 
     decode_state state;
-    track_stream track;
     find_disk_id(file, track, state);
     for (int32_t number = 1; number <= k_g64_track_count; ++number) {
         const int32_t first = start_sector_of_track[number];
         const uint8_t* data = nullptr;
-        int64_t length = 0;
+        int32_t length = 0;
         if (!file.track_data(number, &data, &length)) {
             std::fill_n(codes + first, d64s_sectors_of_track(number), k_no_sync);
             continue;
@@ -386,6 +402,8 @@ bool d64s_open_g64(d64_disk** out_disk, const uint8_t* bytes, uint64_t size) {
         load_track(data, length, track);
         decode_track(track, number, image + int64_t{k_sector_size} * first, codes + first, state);
     }
+    std::free(track.bytes);
+    std::free(track.syncs);
 
     // 35 tracks, or 40 or 42 when a track beyond holds a header that reads.
     int32_t tracks = k_min_track_count;

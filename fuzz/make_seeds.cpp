@@ -2,6 +2,7 @@
 // archive builders: make_seeds REPORTS_DIR PETSCII_DIR ARCHIVE_DIR
 #include "archive_builder.h"
 #include "fuzz_input.h"
+#include "gcr_writer.h"
 #include "image_builder.h"
 
 #include <algorithm>
@@ -114,11 +115,33 @@ std::vector<std::vector<uint8_t>> archive_seeds() {
     return inputs;
 }
 
+// G64 seeds: the sample disk clean and with a fault of every kind, and a 40-track disk.
+std::vector<std::string> g64_seeds() {
+    const test_image sample = image_sample();
+    test_image forty = image_formatted(40, false, "FORTY", "40");
+    image_add_file(forty, 0, 0x82, "ON TRACK 36", std::vector<uint8_t>(600, 0x36), {36, 0});
+    using fault = gcr_fault;
+    return {
+        gcr_write_g64(sample, {}, true),
+        gcr_write_g64(sample, {{fault::data_checksum, {18, 1}},
+                               {fault::header_checksum, {18, 4}},
+                               {fault::missing_sector, {19, 0}},
+                               {fault::missing_data_id, {20, 0}},
+                               {fault::foreign_id, {1, 0}},
+                               {fault::duplicate, {31, 2}},
+                               {fault::no_syncs, {5, 0}},
+                               {fault::no_data, {6, 0}},
+                               {fault::over_the_end, {18, 10}},
+                               {fault::unaligned, {17, 0}}}),
+        gcr_write_g64(forty),
+    };
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: %s REPORTS_DIR PETSCII_DIR ARCHIVE_DIR\n", argv[0]);
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: %s REPORTS_DIR PETSCII_DIR ARCHIVE_DIR G64_DIR\n", argv[0]);
         return 2;
     }
     int index = 0;
@@ -142,6 +165,13 @@ int main(int argc, char** argv) {
     index = 0;
     for (const std::vector<uint8_t>& input : archive_seeds()) {
         if (!write(std::string(argv[3]) + "/seed" + std::to_string(index++), input)) {
+            return 1;
+        }
+    }
+    index = 0;
+    for (const std::string& file : g64_seeds()) {
+        if (!write(std::string(argv[4]) + "/seed" + std::to_string(index++),
+                   std::vector<uint8_t>(file.begin(), file.end()))) {
             return 1;
         }
     }

@@ -1,0 +1,55 @@
+// Fuzz target: the G64 decoder on any bytes behind the G64 signature (added when the
+// input lacks it). Besides the sanitizers' checks it aborts when the decode summary
+// does not add up or a report on the decoded disk breaks one of the properties of
+// report_check_failure().
+#include "report_checks.h"
+#include "trakvol.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr char k_signature[] = "GCR-1541";
+constexpr size_t k_signature_length = 8;
+
+[[noreturn]] void broken(const char* what) {
+    std::fprintf(stderr, "property broken: %s\n", what);
+    std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::vector<uint8_t> file;
+    if (size < k_signature_length || std::memcmp(data, k_signature, k_signature_length) != 0) {
+        file.assign(k_signature, k_signature + k_signature_length);
+    }
+    file.insert(file.end(), data, data + size);
+    d64_disk* disk = nullptr;
+    d64_format format = D64_FORMAT_D64;
+    if (!d64_open_disk(&disk, file.data(), file.size(), &format)) {
+        return 0;
+    }
+    d64_gcr_decode_info info{};
+    if (format == D64_FORMAT_G64 && !d64_get_gcr_decode_info(disk, &info)) {
+        broken("no decode summary for a G64 handle");
+    }
+    const auto sectors = static_cast<int32_t>(disk->sector_data_size / 256);
+    if (format == D64_FORMAT_G64 &&
+        (info.tracks != disk->track_count || info.sectors_ok + info.sectors_with_error != sectors ||
+         disk->error_info_size != static_cast<uint64_t>(sectors) ||
+         (info.tracks != 35 && info.tracks != 40 && info.tracks != 42))) {
+        broken("the decode summary does not fit the decoded disk");
+    }
+    // The decoded copy must outlive the caller's bytes.
+    file.assign(file.size(), 0);
+    const std::string failure = report_check_failure(disk, "*");
+    std::free(disk);
+    if (!failure.empty()) {
+        broken(failure.c_str());
+    }
+    return 0;
+}

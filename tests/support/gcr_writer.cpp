@@ -1,0 +1,154 @@
+#include "gcr_writer.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace {
+
+constexpr int k_entries = 84;
+constexpr int k_max_track_size = 7928;
+// Track lengths of the four speed zones, outermost first.
+constexpr int k_zone_lengths[4] = {7692, 7142, 6666, 6250};
+constexpr uint8_t k_codes[16] = {0x0A, 0x0B, 0x12, 0x13, 0x0E, 0x0F, 0x16, 0x17,
+                                 0x09, 0x19, 0x1A, 0x1B, 0x0D, 0x1D, 0x1E, 0x15};
+
+struct bit_writer {
+    std::vector<uint8_t> bytes;
+    size_t bits = 0;
+    void put(uint32_t value, int count) {
+        for (int i = count - 1; i >= 0; --i) {
+            if (bits % 8 == 0) {
+                bytes.push_back(0);
+            }
+            bytes.back() |= static_cast<uint8_t>(((value >> i) & 1U) << (7 - bits % 8));
+            ++bits;
+        }
+    }
+    void raw(uint8_t byte, int count) {
+        for (int i = 0; i < count; ++i) {
+            put(byte, 8);
+        }
+    }
+    void gcr(const std::vector<uint8_t>& block) {
+        for (uint8_t byte : block) {
+            put(k_codes[byte >> 4], 5);
+            put(k_codes[byte & 0x0F], 5);
+        }
+    }
+};
+
+bool planted(const std::vector<planted_fault>& faults, gcr_fault what, track_sector at,
+             bool whole_track) {
+    return std::any_of(faults.begin(), faults.end(), [&](const planted_fault& fault) {
+        return fault.what == what && fault.at.track == at.track &&
+               (whole_track || fault.at.sector == at.sector);
+    });
+}
+
+void write_sector(bit_writer& out, const test_image& image, track_sector at,
+                  const std::vector<planted_fault>& faults) {
+    const uint8_t* header = image.bytes.data() + 256 * 357;
+    uint8_t id2 = header[163];
+    uint8_t id1 = header[162];
+    if (planted(faults, gcr_fault::foreign_id, at, false)) {
+        id1 ^= 0x40;
+    }
+    const auto track = static_cast<uint8_t>(at.track);
+    const auto sector = static_cast<uint8_t>(at.sector);
+    uint8_t checksum = sector ^ track ^ id2 ^ id1;
+    if (planted(faults, gcr_fault::header_checksum, at, false)) {
+        checksum ^= 0x01;
+    }
+    out.raw(0xFF, 5);
+    out.gcr({0x08, checksum, sector, track, id2, id1, 0x0F, 0x0F});
+    out.raw(0x55, 9);
+    std::vector<uint8_t> data{planted(faults, gcr_fault::missing_data_id, at, false) ? uint8_t{0}
+                                                                                      : uint8_t{7}};
+    const size_t offset = 256 * static_cast<size_t>(image_sector_count(at.track - 1) + at.sector);
+    data.insert(data.end(), image.bytes.begin() + static_cast<std::ptrdiff_t>(offset),
+                image.bytes.begin() + static_cast<std::ptrdiff_t>(offset + 256));
+    uint8_t sum = 0;
+    for (size_t i = 1; i < data.size(); ++i) {
+        sum ^= data[i];
+    }
+    if (planted(faults, gcr_fault::data_checksum, at, false)) {
+        sum ^= 0xFF;
+    }
+    data.push_back(sum);
+    data.push_back(0);
+    data.push_back(0);
+    out.raw(0xFF, 5);
+    out.gcr(data);
+    out.raw(0x55, 8);
+}
+
+std::vector<uint8_t> write_track(const test_image& image, int track,
+                                 const std::vector<planted_fault>& faults) {
+    bit_writer out;
+    size_t turn = 0;
+    for (int sector = 0; sector < image_sectors_of_track(track); ++sector) {
+        const track_sector at{track, sector};
+        if (planted(faults, gcr_fault::over_the_end, at, false)) {
+            turn = out.bytes.size() + 200; // its data block runs from 29 to 354
+        }
+        if (planted(faults, gcr_fault::missing_sector, at, false)) {
+            out.raw(0x55, 362);
+            continue;
+        }
+        write_sector(out, image, at, faults);
+        if (planted(faults, gcr_fault::duplicate, at, false)) {
+            write_sector(out, image, at, {});
+        }
+    }
+    const int zone = (track > 17) + (track > 24) + (track > 30);
+    out.bytes.resize(std::max<size_t>(out.bytes.size(), k_zone_lengths[zone]), 0x55);
+    std::vector<uint8_t> bytes = out.bytes;
+    if (planted(faults, gcr_fault::no_syncs, {track, 0}, true)) {
+        std::replace(bytes.begin(), bytes.end(), uint8_t{0xFF}, uint8_t{0x55});
+    }
+    std::rotate(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(turn), bytes.end());
+    if (planted(faults, gcr_fault::unaligned, {track, 0}, true)) {
+        // Every bit 3 places on, round the circle.
+        std::vector<uint8_t> shifted(bytes.size());
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            const uint8_t before = bytes[(i + bytes.size() - 1) % bytes.size()];
+            shifted[i] = static_cast<uint8_t>(bytes[i] >> 3 | before << 5);
+        }
+        bytes = shifted;
+    }
+    return bytes;
+}
+
+void put_le(std::string& out, size_t at, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+        out[at + static_cast<size_t>(i)] = static_cast<char>(value >> (8 * i));
+    }
+}
+
+} // namespace
+
+std::string gcr_write_g64(const test_image& image, const std::vector<planted_fault>& faults,
+                          bool with_half_track) {
+    std::string file = "GCR-1541";
+    file += '\0';
+    file += static_cast<char>(k_entries);
+    file.resize(12 + 8 * k_entries);
+    put_le(file, 10, k_max_track_size, 2);
+    for (int track = 1; track <= image.tracks; ++track) {
+        const std::vector<uint8_t> bytes = write_track(image, track, faults);
+        const int zone = (track > 17) + (track > 24) + (track > 30);
+        put_le(file, 12 + 8 * k_entries / 2 + 4 * 2 * (track - 1), static_cast<uint32_t>(3 - zone), 4);
+        if (planted(faults, gcr_fault::no_data, {track, 0}, true)) {
+            continue;
+        }
+        const auto offset = static_cast<uint32_t>(file.size());
+        put_le(file, 12 + 4 * 2 * static_cast<size_t>(track - 1), offset, 4);
+        if (track == 1 && with_half_track) {
+            put_le(file, 12 + 4, offset, 4);
+        }
+        file.resize(file.size() + 2);
+        put_le(file, offset, static_cast<uint32_t>(bytes.size()), 2);
+        file.append(bytes.begin(), bytes.end());
+    }
+    return file;
+}

@@ -1,0 +1,36 @@
+// Writes a D64 image as a G64 file, each track the bit stream a 1541 writes (sync,
+// header block, gap, sync, data block, gap per sector, in GCR), with faults planted
+// where a table says: for the decoder's tests, fuzz seeds and the benchmark.
+#ifndef FLOPPEEK_GCR_WRITER_H
+#define FLOPPEEK_GCR_WRITER_H
+
+#include "image_builder.h"
+
+#include <string>
+#include <vector>
+
+enum class gcr_fault {
+    data_checksum,   // the data block's checksum is wrong
+    header_checksum, // the header block's checksum is wrong
+    missing_sector,  // neither header nor data block is written
+    missing_data_id, // the data block starts with 0x00 instead of 0x07
+    foreign_id,      // the header carries another disk id
+    duplicate,       // a second, faultless copy of header and data block follows
+    no_syncs,        // the whole track: no sync anywhere
+    no_data,         // the whole track: the file holds none (offset 0)
+    over_the_end,    // the whole track: turned so that this sector's data block wraps
+    unaligned,       // the whole track: shifted by 3 bits, no sync on a byte boundary
+};
+
+struct planted_fault {
+    gcr_fault what;
+    track_sector at; // the sector, or any sector of the track for track faults
+};
+
+// The G64 of `image` (a D64 of 35 to 42 tracks; its error bytes are not written):
+// 84 track entries, the largest track 7928 bytes, every whole track written, plus a
+// copy of track 1 as half-track 1.5 when `with_half_track`.
+std::string gcr_write_g64(const test_image& image, const std::vector<planted_fault>& faults = {},
+                          bool with_half_track = false);
+
+#endif // FLOPPEEK_GCR_WRITER_H

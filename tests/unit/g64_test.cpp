@@ -1,0 +1,201 @@
+// The G64 decoder: a disk written as GCR by the test writer, with planted faults,
+// must decode into exactly the D64 whose error bytes the faults should give.
+#include "gcr_writer.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+disk_ptr open_bytes(const std::string& bytes) {
+    d64_disk* disk = nullptr;
+    d64_format format = D64_FORMAT_D64;
+    if (!d64_open_disk(&disk, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
+                       &format) ||
+        format != D64_FORMAT_G64) {
+        std::free(disk);
+        disk = nullptr;
+    }
+    return disk_ptr(disk, std::free);
+}
+
+// The D64 a drive would read: every sector code 1 but the expected ones, and zeros in
+// each sector whose code is neither 1 nor 5.
+test_image expected_d64(test_image image, const std::vector<std::pair<track_sector, int>>& codes) {
+    image.bytes.resize(image_sector_data_size(image.tracks));
+    image.bytes.resize(image.bytes.size() + static_cast<size_t>(image_sector_count(image.tracks)), 1);
+    image.has_error_block = true;
+    for (const auto& [at, code] : codes) {
+        image_set_error(image, at, static_cast<uint8_t>(code));
+        if (code != 1 && code != 5) {
+            std::memset(image_sector(image, at), 0, 256);
+        }
+    }
+    return image;
+}
+
+std::vector<std::pair<track_sector, int>> whole_track(int track, int code) {
+    std::vector<std::pair<track_sector, int>> codes;
+    for (int sector = 0; sector < image_sectors_of_track(track); ++sector) {
+        codes.push_back({{track, sector}, code});
+    }
+    return codes;
+}
+
+std::string reports(const d64_disk* disk) {
+    return capture_stream([&](FILE* stream) {
+        d64_dump_directory_contents(disk, true, true, stream);
+        d64_dump_bam_contents(disk, true, stream);
+        bool found = false;
+        d64_find_pattern_to(disk, "m*", &found, stream);
+    });
+}
+
+test_image forty_track_disk() {
+    test_image image = image_formatted(40, false, "FORTY", "40");
+    image_add_file(image, 0, 0x82, "ON 36", std::vector<uint8_t>(600, 0x36), {36, 0});
+    return image;
+}
+
+} // namespace
+
+TEST(g64, planted_faults_decode_to_the_codes_a_drive_reports) {
+    using fault = gcr_fault;
+    struct row {
+        const char* what;
+        test_image image;
+        std::vector<planted_fault> faults;
+        std::vector<std::pair<track_sector, int>> codes; // every other sector reads 1
+        int duplicates;
+    };
+    const test_image sample = image_sample();
+    const row rows[] = {
+        {"clean", sample, {}, {}, 0},
+        {"data checksum", sample, {{fault::data_checksum, {20, 10}}}, {{{20, 10}, 5}}, 0},
+        {"header checksum", sample, {{fault::header_checksum, {2, 0}}}, {{{2, 0}, 9}}, 0},
+        {"missing sector", sample, {{fault::missing_sector, {21, 3}}}, {{{21, 3}, 2}}, 0},
+        {"missing 0x07", sample, {{fault::missing_data_id, {34, 16}}}, {{{34, 16}, 4}}, 0},
+        {"foreign id", sample, {{fault::foreign_id, {35, 0}}}, {{{35, 0}, 11}}, 0},
+        {"no syncs", sample, {{fault::no_syncs, {5, 0}}}, whole_track(5, 3), 0},
+        {"no data", sample, {{fault::no_data, {30, 0}}}, whole_track(30, 3), 0},
+        {"over the end", sample, {{fault::over_the_end, {18, 1}}}, {}, 0},
+        {"unaligned", sample, {{fault::unaligned, {18, 0}}, {fault::unaligned, {1, 0}}}, {}, 0},
+        // Two more copies make track 31 longer than a zone-3 track, not than the largest.
+        {"a later clean copy wins",
+         sample,
+         {{fault::data_checksum, {31, 4}}, {fault::duplicate, {31, 4}}, {fault::duplicate, {31, 5}}},
+         {},
+         2},
+        // Without a readable header of 18/0 no id is checked.
+        {"no disk id",
+         sample,
+         {{fault::header_checksum, {18, 0}}, {fault::foreign_id, {1, 0}}},
+         {{{18, 0}, 9}},
+         0},
+        {"40 tracks", forty_track_disk(), {{fault::data_checksum, {40, 16}}}, {{{40, 16}, 5}}, 0},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        const std::string file = gcr_write_g64(r.image, r.faults, true);
+        const disk_ptr decoded = open_bytes(file);
+        ASSERT_NE(decoded, nullptr);
+        const test_image expected = expected_d64(r.image, r.codes);
+        ASSERT_EQ(decoded->sector_data_size + decoded->error_info_size, expected.bytes.size());
+        EXPECT_EQ(std::memcmp(decoded->image, expected.bytes.data(), expected.bytes.size()), 0);
+        const disk_ptr reference = open_disk(expected);
+        EXPECT_EQ(reports(decoded.get()), reports(reference.get()));
+
+        d64_gcr_decode_info info{};
+        ASSERT_TRUE(d64_get_gcr_decode_info(decoded.get(), &info));
+        const int sectors = image_sector_count(r.image.tracks);
+        EXPECT_EQ(info.tracks, r.image.tracks);
+        EXPECT_EQ(info.half_tracks_with_data, 1);
+        EXPECT_EQ(info.sectors_with_error, static_cast<int>(r.codes.size()));
+        EXPECT_EQ(info.sectors_ok, sectors - static_cast<int>(r.codes.size()));
+        EXPECT_EQ(info.duplicate_headers, r.duplicates);
+        // Five 0xFF bytes after a gap byte 0x55, whose last bit is a one too.
+        EXPECT_EQ(info.shortest_sync_bits, 41);
+    }
+}
+
+TEST(g64, track_count_follows_the_headers_beyond_track_35) {
+    test_image forty = forty_track_disk();
+    std::vector<planted_fault> no_extra_tracks;
+    for (int track = 36; track <= 40; ++track) {
+        no_extra_tracks.push_back({gcr_fault::header_checksum, {track, 0}});
+    }
+    struct row {
+        const char* what;
+        test_image image;
+        std::vector<planted_fault> faults;
+        int tracks;
+    };
+    std::vector<planted_fault> checksums_only_on_36_to_40 = no_extra_tracks;
+    const row rows[] = {
+        {"35", image_formatted(35, false), {}, 35},
+        {"42", image_formatted(42, false), {}, 42},
+        // Every header of 36-40 but those of sector 0 reads: still 40 tracks.
+        {"40 with bad headers", forty, no_extra_tracks, 40},
+        {"36-40 without syncs",
+         forty,
+         {{gcr_fault::no_syncs, {36, 0}}, {gcr_fault::no_syncs, {37, 0}},
+          {gcr_fault::no_syncs, {38, 0}}, {gcr_fault::no_syncs, {39, 0}},
+          {gcr_fault::no_syncs, {40, 0}}},
+         35},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        const disk_ptr decoded = open_bytes(gcr_write_g64(r.image, r.faults));
+        ASSERT_NE(decoded, nullptr);
+        EXPECT_EQ(decoded->track_count, r.tracks);
+        EXPECT_EQ(decoded->error_info_size, static_cast<uint64_t>(image_sector_count(r.tracks)));
+    }
+}
+
+// Hostile files: whatever the header, tables and tracks claim, the decoder reads
+// nothing outside the file, ends, and gives every track it cannot use code 3.
+TEST(g64, hostile_files_decode_within_bounds) {
+    const std::string good = gcr_write_g64(image_formatted(35, false));
+    const auto with = [&](size_t at, std::string bytes) {
+        std::string file = good;
+        file.replace(at, bytes.size(), bytes);
+        return file;
+    };
+    const std::string le_far("\xff\xff\xff\x7f", 4);
+    struct row {
+        const char* what;
+        std::string file;
+        bool recognised;
+        int track1_code; // of sector 0 of track 1
+    };
+    const size_t track1 = static_cast<uint8_t>(good[12]) | static_cast<uint8_t>(good[13]) << 8;
+    const row rows[] = {
+        {"signature only", good.substr(0, 8), false, 0},
+        {"header only", good.substr(0, 12), false, 0},
+        {"tables cut short", good.substr(0, 12 + 8 * 84 - 1), false, 0},
+        {"no track entries", with(9, std::string(1, '\0')).substr(0, 12), true, 3},
+        {"offset past the end", with(12, le_far), true, 3},
+        {"length past the end", good.substr(0, track1 + 100), true, 3},
+        {"longer than the largest track", with(10, std::string("\x10\x00", 2)), true, 3},
+        {"track of ones", with(track1 + 2, std::string(7692, '\xff')), true, 3},
+        {"track of zeros", with(track1 + 2, std::string(7692, '\0')), true, 3},
+        {"one byte track", with(track1, std::string("\x01\x00\xff", 3)), true, 3},
+        {"255 entries", with(9, "\xff"), true, 1},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        d64_disk* raw = nullptr;
+        const bool opened = d64_open_disk(&raw, reinterpret_cast<const uint8_t*>(r.file.data()),
+                                          r.file.size(), nullptr);
+        const disk_ptr disk(raw, std::free);
+        ASSERT_EQ(opened, r.recognised);
+        if (!opened) {
+            continue;
+        }
+        uint8_t code = 0;
+        d64_get_sector_error_info(disk.get(), 1, 0, &code);
+        EXPECT_EQ(code, r.track1_code);
+    }
+}
