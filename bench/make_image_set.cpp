@@ -1,8 +1,9 @@
 // Writes a folder of realistic full disks for the benchmark:
-// make_image_set FOLDER COUNT [d81]
+// make_image_set FOLDER COUNT [d81|g64]
 // Each is a 35-track image holding 25 PRG and SEQ files that fill the disk, chained
 // at the drive's usual interleave of 10 (or a D81 holding 100 of them); every tenth
-// carries error codes.
+// carries error codes. With g64, the same 35-track disks as GCR track dumps.
+#include "gcr_writer.h"
 #include "image_builder.h"
 
 #include <algorithm>
@@ -59,17 +60,30 @@ test_image full_disk(const disk_kind& kind, int index, std::mt19937& random) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 && !(argc == 4 && std::string(argv[3]) == "d81")) {
-        std::fprintf(stderr, "usage: %s FOLDER COUNT [d81]\n", argv[0]);
+    const std::string variant = argc == 4 ? argv[3] : "";
+    if (argc != 3 && !(argc == 4 && (variant == "d81" || variant == "g64"))) {
+        std::fprintf(stderr, "usage: %s FOLDER COUNT [d81|g64]\n", argv[0]);
         return 2;
     }
     const int count = std::atoi(argv[2]);
-    const disk_kind& kind = argc == 4 ? k_d81 : k_d64;
+    const disk_kind& kind = variant == "d81" ? k_d81 : k_d64;
     std::mt19937 random(1541);
     for (int index = 0; index < count; ++index) {
         char name[32];
-        std::snprintf(name, sizeof name, "/disk%05d.%s", index, kind.extension);
-        if (!image_save(full_disk(kind, index, random), argv[1] + std::string(name))) {
+        std::snprintf(name, sizeof name, "/disk%05d.%s", index,
+                      variant == "g64" ? "g64" : kind.extension);
+        const test_image image = full_disk(kind, index, random);
+        if (variant == "g64") {
+            const std::string g64 = gcr_write_g64(image);
+            test_image file;
+            file.bytes.assign(g64.begin(), g64.end());
+            if (!image_save(file, argv[1] + std::string(name))) {
+                std::fprintf(stderr, "cannot write %s%s\n", argv[1], name);
+                return 1;
+            }
+            continue;
+        }
+        if (!image_save(image, argv[1] + std::string(name))) {
             std::fprintf(stderr, "cannot write %s%s\n", argv[1], name);
             return 1;
         }

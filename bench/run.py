@@ -8,7 +8,8 @@ time with its spread, the ratios floppeek -w / md5sum and floppeek / cat, the ga
 of the default number of jobs (one per CPU) over --jobs=1, the cost of --recursive
 over the same images packed one per .zip and one per .d64.gz, the cost of --json
 against -w, the cost per byte of --recursive -w over full D81 images (a quarter as
-many, 100 files each) against the D64 images, and the peak resident memory of floppeek. A third baseline, read_files, only reads every
+many, 100 files each) against the D64 images, the cost of --recursive -w over the
+same disks written as G64 track dumps against the D64s, and the peak resident memory of floppeek. A third baseline, read_files, only reads every
 file whole: the floor for any folder walk.
 
     python3 bench/run.py                  # N = 100 and 2000, 7 runs each
@@ -43,6 +44,8 @@ MAX_RECURSIVE_RSS_KIB = 64 * 1024
 MAX_JSON_OVER_WIDE = 1.5
 # --recursive -w over D81 images, per byte, against the same over the D64 images.
 MAX_D81_OVER_D64_PER_BYTE = 1.0
+# --recursive -w over the same disks as G64 files (decoded from GCR) and as D64s.
+MAX_G64_OVER_D64 = 2.0
 # The gains from more jobs are judged on large folders only: 100 images take a few
 # milliseconds, where starting the threads and the first touch of each one's memory
 # weigh as much as the work.
@@ -121,12 +124,17 @@ def bench_folder(tools, count, runs, work):
     os.makedirs(d81_folder)
     subprocess.run([generator, d81_folder, str(max(1, count // 4)), "d81"], check=True)
     d81_files = [os.path.join(d81_folder, name) for name in os.listdir(d81_folder)]
+    g64_folder = os.path.join(work, f"g64_{count}")
+    os.makedirs(g64_folder)
+    subprocess.run([generator, g64_folder, str(count), "g64"], check=True)
+    g64_files = [os.path.join(g64_folder, name) for name in os.listdir(g64_folder)]
     zipped, gzipped = packed_copies(files, work, count)
     packed = [os.path.join(root, name) for root in (zipped, gzipped) for name in os.listdir(root)]
     for _ in range(2):
         warm(files)
         warm(packed)
         warm(d81_files)
+        warm(g64_files)
     commands = {
         "floppeek -w": [floppeek, "-w", folder],
         "floppeek -w -j1": [floppeek, "-w", "--jobs=1", folder],
@@ -140,6 +148,7 @@ def bench_folder(tools, count, runs, work):
         "floppeek -w -r gz": [floppeek, "--recursive", "-w", gzipped],
         "floppeek -w -r d64": [floppeek, "--recursive", "-w", folder],
         "floppeek -w -r d81": [floppeek, "--recursive", "-w", d81_folder],
+        "floppeek -w -r g64": [floppeek, "--recursive", "-w", g64_folder],
         "cat": ["cat", *files],
         "md5sum": ["md5sum", *files],
         "read_files": [read_files, *files],
@@ -165,6 +174,7 @@ def bench_folder(tools, count, runs, work):
         "gzipped": median["floppeek -w -r gz"] / median["floppeek -w -j1"],
         "d81_per_byte": (median["floppeek -w -r d81"] / d81_megabytes) /
                         (median["floppeek -w -r d64"] / megabytes),
+        "g64": median["floppeek -w -r g64"] / median["floppeek -w -r d64"],
         "rss": max(rss[name] for name in commands
                    if name.startswith("floppeek") and " -r " not in name),
         "recursive_rss": max(rss[name] for name in commands if " -r " in name),
@@ -182,6 +192,7 @@ def bench_folder(tools, count, runs, work):
     print(f"  floppeek --json / floppeek -w = {ratios['json']:.2f}   "
           f"--recursive -w per byte, D81 ({d81_megabytes:.1f} MB) / D64 = "
           f"{ratios['d81_per_byte']:.2f}")
+    print(f"  --recursive -w over the disks as G64 / as D64 = {ratios['g64']:.2f}")
     return ratios
 
 
@@ -211,7 +222,8 @@ def main():
               ("zipped", MAX_ZIPPED_OVER_SEQUENTIAL,
                "floppeek --recursive -w over .zip / floppeek -w --jobs=1", True),
               ("d81_per_byte", MAX_D81_OVER_D64_PER_BYTE,
-               "floppeek --recursive -w per byte, D81 / D64", True)]
+               "floppeek --recursive -w per byte, D81 / D64", True),
+              ("g64", MAX_G64_OVER_D64, "floppeek --recursive -w, G64 / D64", True)]
     for count, ratios in zip(args.counts, results):
         for key, limit, what, parallel in limits:
             if parallel and count < PARALLEL_TARGETS_FROM_N:

@@ -242,10 +242,10 @@ bool d64_get_track_free_count(const d64_disk* disk, int32_t track, uint8_t* coun
 //   @return false when `disk` or `total` is null.
 bool d64_count_free_sectors(const d64_disk* disk, int32_t* total);
 
-// Where a D64 of more than 35 tracks keeps the BAM entries of tracks 36 and up; the
-// reports always read them at header bytes 144-171. (Since 2.2.)
+// Where a D64 (or decoded G64) of more than 35 tracks keeps the BAM entries of tracks
+// 36 and up; the reports always read them at header bytes 144-171. (Since 2.2.)
 typedef enum d64_bam_layout {
-    D64_BAM_LAYOUT_NONE = 0,       // a 35-track D64, or another format
+    D64_BAM_LAYOUT_NONE = 0,       // 35 tracks, or a D71 or D81
     D64_BAM_LAYOUT_PROLOGIC = 1,   // tracks 36-42 at 144-171 (0x90-0xAB), 4 bytes each
     D64_BAM_LAYOUT_SPEEDDOS = 2,   // tracks 36-40 at 0xC0-0xD3
     D64_BAM_LAYOUT_DOLPHINDOS = 3, // tracks 36-40 at 0xAC-0xBF

@@ -1,7 +1,9 @@
-// D71 and D81 images end to end: images written by Debian's cc1541 (a peer tool)
-// and by the project's builder, as one path, in a tree, compressed and in archives.
+// D71, D81 and G64 images end to end: images written by Debian's cc1541 (a peer
+// tool) and by the project's builders, as one path, in a tree, compressed and in
+// archives.
 #include "archive_builder.h"
 #include "cli_support.h"
+#include "gcr_writer.h"
 
 #include <nlohmann/json.hpp>
 
@@ -132,4 +134,65 @@ TEST_F(cli, every_format_in_a_tree_and_only_d64_in_a_flat_folder) {
     EXPECT_EQ(flat.err, banner + "\nInput file not recognized as a supported D64 image\n\n");
     EXPECT_EQ(flat.status, 1);
     EXPECT_EQ(flat.out.find("a.D71"), std::string::npos);
+}
+
+// cc1541 writes a G64 copy of each 35-track disk it makes: every report of the copy
+// is that of the D64, and -b -e shows the error columns, clean.
+TEST_F(cli, peer_made_g64_copies_report_like_their_d64) {
+    if (!have_cc1541()) {
+        GTEST_SKIP() << "cc1541 is not installed";
+    }
+    save_bytes(std::string(3000, 'p'), "f.prg");
+    save_bytes(std::string(60000, 'q'), "m.prg");
+    ASSERT_EQ(std::system(("cd '" + dir.string() +
+                           "' && cc1541 -q -n COPIES -f one -w f.prg -f two -w m.prg -T SEQ -f "
+                           "three -w f.prg -g c.g64 c.d64")
+                              .c_str()),
+              0);
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{}, {"-w", "-s"}, {"-b"}, {"-f", "T*"}}) {
+        std::vector<std::string> d64 = options;
+        std::vector<std::string> g64 = options;
+        d64.push_back((dir / "c.d64").string());
+        g64.push_back((dir / "c.g64").string());
+        EXPECT_EQ(run(g64).out, run(d64).out);
+    }
+    const run_result errors = run({"-b", "-e", (dir / "c.g64").string()});
+    EXPECT_EQ(errors.out.substr(0, errors.out.find('\n')),
+              "Track  Used    Allocation status      Error info             Allocated with error");
+    EXPECT_NE(errors.out.find("/683                      0                      0\n"),
+              std::string::npos);
+}
+
+// A G64 with damage, in a tree and compressed: -b -e shows each code in its sector,
+// the record says how the decode went.
+TEST_F(cli, damaged_g64_in_a_tree_shows_its_codes_and_decode_summary) {
+    test_image image = image_formatted(35, false, "DAMAGED", "DG");
+    image_add_file(image, 0, 0x82, "GAME", std::vector<uint8_t>(2000, 7), {1, 0});
+    const std::string g64 = gcr_write_g64(image, {{gcr_fault::data_checksum, {1, 0}},
+                                                  {gcr_fault::missing_sector, {1, 2}},
+                                                  {gcr_fault::no_data, {35, 0}}});
+    save_bytes(archive_pack(archive_kind::gz, {{"d.G64", g64}}), "d.G64.gz");
+    const run_result bam = run({"--recursive", "-b", "-e", dir.string()});
+    // The file's 8 sectors at interleave 10 on track 1: 0, 10, 20, 9, 19, 8, 18, 7.
+    EXPECT_NE(bam.out.find("\n   1    8/21   *......****.......***  5.2..................  "
+                           "*....................\n"),
+              std::string::npos);
+    EXPECT_NE(bam.out.find("\n  35    0/17   .................      33333333333333333    "),
+              std::string::npos);
+    EXPECT_EQ(bam.status, 0);
+
+    save_bytes(g64, "d.g64");
+    const nlohmann::json record =
+        nlohmann::json::parse(run({"--json", (dir / "d.g64").string()}).out);
+    EXPECT_EQ(record["image"]["format"], "g64");
+    EXPECT_EQ(record["image"]["size"], g64.size());
+    EXPECT_TRUE(record["image"]["error_info"]);
+    EXPECT_EQ(record["decode"], (nlohmann::json{{"tracks", 35},
+                                                {"half_tracks_with_data", 0},
+                                                {"sectors_ok", 683 - 2 - 17},
+                                                {"sectors_with_error", 2 + 17},
+                                                {"duplicate_headers", 0},
+                                                {"shortest_sync_bits", 41}}));
+    EXPECT_EQ(record["errors"][0], (nlohmann::json{{"track", 1}, {"sector", 0}, {"code", 5}}));
 }

@@ -1,6 +1,8 @@
-// Writes the sample image that the README shows, a 1581 sample beside it (the same
-// name with ".d81"), and the small collection of its examples:
+// Writes the sample image that the README shows, a 1581 sample and a damaged G64
+// beside it (the same name with ".d81" and ".g64"), and the small collection of its
+// examples:
 // make_sample OUTPUT.d64 [COLLECTION_FOLDER]
+#include "gcr_writer.h"
 #include "image_builder.h"
 
 #include <cstdio>
@@ -12,10 +14,18 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string folder = argc == 3 ? argv[2] : "";
-    std::string d81 = argv[1];
-    d81 = d81.substr(0, d81.rfind('.')) + ".d81";
+    const std::string stem = std::string(argv[1]).substr(0, std::string(argv[1]).rfind('.'));
+    // The companion disk as a drive's track dump, with a sector of a file that fails
+    // its data checksum, a sector without header and one with another disk's id.
+    const std::string g64 = gcr_write_g64(image_sample_companion(),
+                                          {{gcr_fault::data_checksum, {2, 10}},
+                                           {gcr_fault::missing_sector, {2, 5}},
+                                           {gcr_fault::foreign_id, {3, 0}}});
+    test_image g64_file;
+    g64_file.bytes.assign(g64.begin(), g64.end());
     const bool written =
-        image_save(image_sample(), argv[1]) && image_save(image_sample_d81(), d81) &&
+        image_save(image_sample(), argv[1]) && image_save(image_sample_d81(), stem + ".d81") &&
+        image_save(g64_file, stem + ".g64") &&
         (folder.empty() || (image_save(image_sample(), folder + "/sample.d64") &&
                             image_save(image_sample_companion(), folder + "/companion.d64")));
     if (!written) {
