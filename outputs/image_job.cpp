@@ -1,0 +1,106 @@
+// One image: read, recognised, and handed to the output the run asked for.
+#include "collection.h"
+#include "fileio.h"
+#include "output_private.h"
+
+#include <cstdlib>
+#include <new>
+
+namespace outputs {
+
+namespace {
+
+// A flat folder is read for D64 images only, as it always has been; one image and
+// a tree are read in every format.
+bool open_image(const image_view& view, walk_style style, d64_disk** disk) {
+    return style == walk_style::folder ? d64_init_disk(disk, view.bytes, view.size)
+                                       : d64_open_disk(disk, view.bytes, view.size, nullptr);
+}
+
+// A failure: its message on `err`, and in a JSON run its record on `out`.
+int fail(const image_view& view, walk_style style, const std::string& message, const settings& how,
+         FILE* out, FILE* err) {
+    if (how.json) {
+        json_failure(view, message, out);
+    }
+    std::fprintf(err, "%s\n", shown(message, style).c_str());
+    return 1;
+}
+
+} // namespace
+
+std::string shown(const std::string& text, walk_style style) {
+    return style == walk_style::tree ? collection::printable_path(text) : text;
+}
+
+std::string not_recognized(const image_view& view, walk_style style) {
+    std::string message = "Input file not recognized as a supported D64 image";
+    if (style == walk_style::tree) {
+        message += ": \"" + view.path + "\"";
+    }
+    return message;
+}
+
+int render(const image_view& view, walk_style style, const settings& how, FILE* out, FILE* err) {
+    if (!view.is_image) {
+        return fail(view, style, view.error, how, out, err);
+    }
+    // The text reports name each image of a folder or tree before its report.
+    if (!how.json && style != walk_style::single) {
+        std::fprintf(out, "\nParsing: \"%s\"\n", shown(view.path, style).c_str());
+    }
+    d64_disk* disk = nullptr;
+    if (!view.error.empty() || !open_image(view, style, &disk)) {
+        return fail(view, style, view.error.empty() ? not_recognized(view, style) : view.error, how,
+                    out, err);
+    }
+    if (how.json) {
+        json_record(view, disk, how, out);
+    } else {
+        text_report(disk, how, out);
+    }
+    std::free(disk);
+    return 0;
+}
+
+int render_file(const std::string& path, walk_style style, const settings& how, FILE* out,
+                FILE* err) {
+    unsigned char* buffer = nullptr;
+    size_t length = 0;
+    memory_stream messages;
+    const bool read = fileio_get_file_contents_to(path.c_str(), &buffer, &length, messages.stream);
+    std::string error = messages.take();
+    if (!read && !error.empty() && error.back() == '\n') {
+        error.pop_back();
+    }
+    static const std::vector<std::string> no_members;
+    const int failed = render(
+        image_view{path, no_members, buffer, read ? length : 0, read ? std::string() : error, true},
+        style, how, out, err);
+    std::free(buffer);
+    return failed;
+}
+
+memory_stream::memory_stream() : stream(open_memstream(&data, &length)) {
+    if (stream == nullptr) {
+        throw std::bad_alloc();
+    }
+}
+
+memory_stream::~memory_stream() {
+    if (stream != nullptr) {
+        std::fclose(stream);
+    }
+    std::free(data);
+}
+
+std::string memory_stream::take() {
+    std::fclose(stream);
+    stream = nullptr;
+    std::string text(data, length);
+    std::free(data);
+    data = nullptr;
+    return text;
+}
+
+} // namespace outputs

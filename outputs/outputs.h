@@ -1,0 +1,68 @@
+// What one image gives: its text report, its JSON record (and, later, its files),
+// made from its bytes or from the reason they could not be read. Runs on any thread
+// and writes only to the streams it is given.
+#ifndef FLOPPEEK_OUTPUTS_H
+#define FLOPPEEK_OUTPUTS_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace outputs {
+
+// What the command line asked for.
+enum class request { directory, bam, find };
+
+struct settings {
+    request what = request::directory;
+    bool include_scratched = false; // -s
+    bool include_errors = false;    // -e
+    bool wide = false;              // -w
+    const char* pattern = nullptr;  // -f
+    bool json = false;              // --json
+};
+
+// How the run names its images: the one image of the command line, the entries of
+// a folder (by their bare names, read as D64 only), or the items of a tree (paths
+// from the root, with control bytes shown as '?', and in every message).
+enum class walk_style { single, folder, tree };
+
+// An image to report, or why it could not be read.
+struct image_view {
+    const std::string& path;
+    const std::vector<std::string>& members;
+    const std::uint8_t* bytes;
+    std::size_t size;
+    const std::string& error; // the message, without its line break; empty when read
+    bool is_image;            // false: a folder or an archive that failed as a whole
+};
+
+// render() :
+//   Writes what `how` asks for of one image to `out`, its failure to `err`.
+//   @return 1 when the image failed, else 0.
+int render(const image_view& view, walk_style style, const settings& how, FILE* out, FILE* err);
+
+// render_file() :
+//   Reads the image file at `path` whole, then as render().
+int render_file(const std::string& path, walk_style style, const settings& how, FILE* out,
+                FILE* err);
+
+// A stream that collects what is written to it.
+struct memory_stream {
+    char* data = nullptr;
+    std::size_t length = 0;
+    FILE* stream;
+
+    memory_stream();
+    ~memory_stream();
+    // What was written; the stream is closed.
+    std::string take();
+    memory_stream(const memory_stream&) = delete;
+    memory_stream& operator=(const memory_stream&) = delete;
+};
+
+} // namespace outputs
+
+#endif // FLOPPEEK_OUTPUTS_H
