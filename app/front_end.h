@@ -17,6 +17,9 @@ extern unsigned opt_jobs;
 extern bool opt_recursive;
 // --json: one JSON record per image instead of the text reports.
 extern bool opt_json;
+// --unicode[=upper|lower]: names in Unicode, in the C64's uppercase or lowercase set.
+enum : int32_t { k_unicode_off = 0, k_unicode_upper = 1, k_unicode_lower = 2 };
+extern int32_t opt_unicode;
 
 // process_input() :
 //   Runs the requested report on the image, folder or (with --recursive) tree or

@@ -6,6 +6,7 @@
 
 #include <openssl/crypto.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <malloc.h>
@@ -25,6 +26,7 @@ bool mod_wide_output = false;
 unsigned opt_jobs = 0; // until --jobs or the CPU count sets it
 bool opt_recursive = false;
 bool opt_json = false;
+int32_t opt_unicode = k_unicode_off;
 
 namespace {
 
@@ -64,6 +66,8 @@ void help(const char* program_name) {
                 "      gz, bz2, xz), also when the path is an archive\n");
     std::printf("   --json: Print one JSON record per image (JSON Lines) instead of the\n"
                 "      reports; -f keeps the images with a matching name\n");
+    std::printf("   --unicode[=upper|lower]: Show disk and file names as the C64 shows them, in\n"
+                "      Unicode, in its uppercase/graphics (default) or lowercase character set\n");
     std::printf("   --help: Show this text\n");
     std::printf("   --version: Show the versions of floppeek, trakvol and OpenSSL\n");
 }
@@ -89,6 +93,22 @@ bool process_jobs_value(const char* text) {
     return true;
 }
 
+// --unicode takes no value (the uppercase set), "=upper" or "=lower".
+bool process_unicode_value(std::string_view option) {
+    if (option == "--unicode" || option == "--unicode=upper") {
+        opt_unicode = k_unicode_upper;
+        return true;
+    }
+    if (option == "--unicode=lower") {
+        opt_unicode = k_unicode_lower;
+        return true;
+    }
+    std::fprintf(stderr, "floppeek: --unicode takes upper or lower, not \"%.*s\"\n",
+                 static_cast<int>(option.size() - std::min<size_t>(option.size(), 10)),
+                 option.data() + std::min<size_t>(option.size(), 10));
+    return false;
+}
+
 enum class long_action { go_on, help, version, fail };
 
 // A long option at argv[*next]; may take the following argument as its value.
@@ -107,6 +127,9 @@ long_action process_long_option(int argc, char** argv, int* next) {
     if (option == "--json") {
         opt_json = true;
         return long_action::go_on;
+    }
+    if (option == "--unicode" || option.starts_with("--unicode=")) {
+        return process_unicode_value(option) ? long_action::go_on : long_action::fail;
     }
     if (option.starts_with("--jobs=")) {
         return process_jobs_value(argv[*next] + 7) ? long_action::go_on : long_action::fail;

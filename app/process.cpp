@@ -28,6 +28,10 @@ outputs::settings process_settings(const char* pattern) {
     how.wide = mod_wide_output;
     how.pattern = pattern;
     how.json = opt_json;
+    how.unicode = opt_unicode != k_unicode_off;
+    how.charset = opt_unicode == k_unicode_lower ? D64_CHARSET_LOWER : D64_CHARSET_UPPER;
+    // On a terminal, control codes show as a C64 shows them in a quoted name.
+    how.controls = isatty(STDOUT_FILENO) != 0 ? D64_CONTROLS_REVERSED : D64_CONTROLS_REPLACED;
     return how;
 }
 

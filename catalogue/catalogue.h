@@ -32,6 +32,7 @@ struct file_facts {
     std::uint8_t type_byte = 0; // code in bits 0-5, locked bit 6, closed bit 7
     bool valid_type = false;    // code 0 to 4
     std::string name;           // the text between the listing's quotes
+    std::string name_unicode;   // the same part in Unicode, control codes as U+0000-009F
     std::array<std::uint8_t, 16> raw_name{};
     std::int32_t blocks = 0; // as the directory claims, 0 to 65535
     std::uint8_t first_track = 0;
@@ -60,7 +61,9 @@ struct image_facts {
     bool error_info = false;
     md5_digest md5{}; // of the whole image as read
     sha1_digest sha1{};
-    std::string disk_name; // as the listing shows it, before the padding
+    std::string disk_name;         // as the listing shows it, before the padding
+    std::string disk_name_unicode; // the same in Unicode, control codes as U+0000-009F
+    std::string disk_id_unicode;
     std::array<std::uint8_t, 16> raw_disk_name{};
     std::string disk_id;
     std::array<std::uint8_t, 5> raw_disk_id{};
@@ -72,13 +75,15 @@ struct image_facts {
     std::optional<std::int32_t> free_blocks_in_layout;
     std::vector<file_facts> files;
     std::vector<track_facts> bam;
-    std::vector<sector_error> errors; // every sector whose code is not 1
+    std::vector<sector_error> errors;          // every sector whose code is not 1
     std::optional<d64_gcr_decode_info> decode; // what the decode of a G64 found
 };
 
 // inspect() :
-//   Everything the reports know of the image `disk` was made from (`bytes`, `size`).
-image_facts inspect(const d64_disk* disk, const std::uint8_t* bytes, std::size_t size);
+//   Everything the reports know of the image `disk` was made from (`bytes`, `size`),
+//   the names in Unicode too, in the character set `set`.
+image_facts inspect(const d64_disk* disk, const std::uint8_t* bytes, std::size_t size,
+                    d64_charset set = D64_CHARSET_UPPER);
 
 // matching_names() :
 //   Every directory name that matches `pattern` as the search matches it (the name

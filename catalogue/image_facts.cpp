@@ -38,6 +38,16 @@ std::string text_of(const char* field, std::int32_t length, d64_text_form form) 
     return text;
 }
 
+// The same part in Unicode; a control code stays the code (U+0000-001F, U+0080-009F),
+// which JSON escapes, so that a zero byte inside cannot end the text early.
+std::string unicode_of(const char* field, std::int32_t length, d64_text_form form,
+                       d64_charset set) {
+    char text[D64_UTF8_BYTES_PER_CODE * k_name_length + 1] = {};
+    std::int32_t columns = 0;
+    d64_petscii_to_utf8(field, length, form, set, D64_CONTROLS_AS_CODES, text, &columns);
+    return text;
+}
+
 struct chain_tally {
     std::int32_t sectors = 0;
     std::int64_t bytes = 0;
@@ -67,7 +77,7 @@ chain_facts walk_chain(const d64_disk* disk, const d64_dir_entry* entry) {
 
 // The slot as the listing with -s shows it, or nothing for an empty slot.
 std::optional<file_facts> slot_facts(const d64_disk* disk, const d64_dir_entry* entry,
-                                     std::int32_t slot) {
+                                     std::int32_t slot, d64_charset set) {
     file_facts file;
     file.slot = slot;
     file.valid_type = d64_get_file_type_on_disk(disk, entry, &file.type_byte);
@@ -77,6 +87,7 @@ std::optional<file_facts> slot_facts(const d64_disk* disk, const d64_dir_entry* 
         return std::nullopt;
     }
     file.name = text_of(name, k_name_length, D64_TEXT_QUOTED);
+    file.name_unicode = unicode_of(name, k_name_length, D64_TEXT_QUOTED, set);
     file.raw_name = raw_bytes<16>(name);
     d64_get_file_size_sectors(entry, &file.blocks);
     file.first_track = entry->first_track;
@@ -102,13 +113,15 @@ template <class Visit> void for_each_slot(const d64_disk* disk, Visit&& visit) {
     } while (slot < format.max_directory_slots && d64_next_dir_entry(disk, &cursor, &entry));
 }
 
-void read_header(const d64_disk* disk, image_facts& facts) {
+void read_header(const d64_disk* disk, d64_charset set, image_facts& facts) {
     char name[k_name_length + 1];
     char id[k_id_length + 1];
     // When the header does not link to 18/1, both hold the '?' the listing shows.
     facts.header_ok = d64_get_disk_name(disk, name);
     d64_get_disk_id(disk, id);
     facts.disk_name = text_of(name, k_name_length, D64_TEXT_TRIMMED);
+    facts.disk_name_unicode = unicode_of(name, k_name_length, D64_TEXT_TRIMMED, set);
+    facts.disk_id_unicode = unicode_of(id, k_id_length, D64_TEXT_TRIMMED, set);
     facts.raw_disk_name = raw_bytes<16>(name);
     facts.disk_id = text_of(id, k_id_length, D64_TEXT_TRIMMED);
     facts.raw_disk_id = raw_bytes<5>(id);
@@ -142,7 +155,8 @@ void read_bam(const d64_disk* disk, image_facts& facts) {
 
 } // namespace
 
-image_facts inspect(const d64_disk* disk, const std::uint8_t* bytes, std::size_t size) {
+image_facts inspect(const d64_disk* disk, const std::uint8_t* bytes, std::size_t size,
+                    d64_charset set) {
     image_facts facts;
     facts.format = static_cast<d64_format>(disk->format);
     facts.size = size;
@@ -150,9 +164,9 @@ image_facts inspect(const d64_disk* disk, const std::uint8_t* bytes, std::size_t
     facts.error_info = disk->error_info_size != 0;
     digest(EVP_md5(), bytes, size, facts.md5);
     digest(EVP_sha1(), bytes, size, facts.sha1);
-    read_header(disk, facts);
+    read_header(disk, set, facts);
     for_each_slot(disk, [&](const d64_dir_entry* entry, std::int32_t slot) {
-        if (std::optional<file_facts> file = slot_facts(disk, entry, slot)) {
+        if (std::optional<file_facts> file = slot_facts(disk, entry, slot, set)) {
             facts.files.push_back(std::move(*file));
         }
     });

@@ -32,6 +32,27 @@ std::string dump(const json& value, json::error_handler_t invalid) {
     return value.dump(-1, ' ', false, invalid);
 }
 
+// JSON escapes U+0000-001F but writes U+0080-009F as they are; a reader that splits
+// at Unicode line breaks would cut a record at U+0085. They become \u escapes too.
+std::string escape_c1(std::string line) {
+    std::string escaped;
+    escaped.reserve(line.size());
+    static const char digits[] = "0123456789abcdef";
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(line[i]);
+        const auto next = i + 1 < line.size() ? static_cast<unsigned char>(line[i + 1]) : 0;
+        if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            escaped += "\\u00";
+            escaped += digits[next >> 4];
+            escaped += digits[next & 0x0F];
+            ++i;
+        } else {
+            escaped += line[i];
+        }
+    }
+    return escaped;
+}
+
 // Replacing and dropping the invalid bytes give the same text only when there are none.
 bool is_utf8(const std::string& text) {
     const json value = text;
@@ -74,9 +95,8 @@ json decode_json(const d64_gcr_decode_info& decode) {
             {"sectors_ok", decode.sectors_ok},
             {"sectors_with_error", decode.sectors_with_error},
             {"duplicate_headers", decode.duplicate_headers},
-            {"shortest_sync_bits", decode.shortest_sync_bits != 0
-                                       ? json(decode.shortest_sync_bits)
-                                       : json(nullptr)}};
+            {"shortest_sync_bits",
+             decode.shortest_sync_bits != 0 ? json(decode.shortest_sync_bits) : json(nullptr)}};
 }
 
 json bam_layout_json(d64_bam_layout layout) {
@@ -116,6 +136,7 @@ json file_json(const file_facts& file) {
     entry["locked"] = (file.type_byte & 0x40) != 0;
     entry["scratched"] = file.type_byte == 0;
     entry["name"] = file.name;
+    entry["name_unicode"] = file.name_unicode;
     entry["name_hex"] = hex(file.raw_name);
     entry["blocks"] = file.blocks;
     entry["first"] = {file.first_track, file.first_sector};
@@ -130,8 +151,10 @@ json file_json(const file_facts& file) {
 json disk_json(const image_facts& facts) {
     json disk;
     disk["name"] = facts.disk_name;
+    disk["name_unicode"] = facts.disk_name_unicode;
     disk["name_hex"] = hex(facts.raw_disk_name);
     disk["id"] = facts.disk_id;
+    disk["id_unicode"] = facts.disk_id_unicode;
     disk["id_hex"] = hex(facts.raw_disk_id);
     disk["header_ok"] = facts.header_ok;
     disk["free_blocks"] = facts.free_blocks;
@@ -177,14 +200,14 @@ std::string record_line(const origin& where, const image_facts& facts,
     if (matches != nullptr) {
         record["matches"] = *matches;
     }
-    return dump(record, json::error_handler_t::replace) + "\n";
+    return escape_c1(dump(record, json::error_handler_t::replace)) + "\n";
 }
 
 std::string error_line(const origin& where, const std::string& message) {
     json record;
     add_origin(record, where);
     record["error"] = message;
-    return dump(record, json::error_handler_t::replace) + "\n";
+    return escape_c1(dump(record, json::error_handler_t::replace)) + "\n";
 }
 
 } // namespace catalogue

@@ -168,6 +168,59 @@ typedef enum d64_text_form {
 } d64_text_form;
 bool d64_petscii_to_text(const char* field, int32_t length, d64_text_form form, char* text);
 
+// The C64's two character sets. (Since 2.2.)
+typedef enum d64_charset {
+    D64_CHARSET_UPPER = 0, // uppercase and graphics, the set a C64 starts in
+    D64_CHARSET_LOWER = 1  // lowercase and uppercase
+} d64_charset;
+
+// How the control codes 0x00-0x1F and 0x80-0x9F, which have no glyph, are written.
+// (Since 2.2.)
+typedef enum d64_controls {
+    D64_CONTROLS_AS_CODES = 0, // as U+0000-001F and U+0080-009F, the code itself
+    D64_CONTROLS_REPLACED = 1, // as U+FFFD
+    D64_CONTROLS_REVERSED = 2  // as a C64 shows them inside a quoted name: the glyph of
+                               // the code plus 0x40, between the terminal escapes
+                               // ESC[7m and ESC[27m (reverse video)
+} d64_controls;
+
+// The most bytes one PETSCII code takes in UTF-8 (a reversed control code).
+#define D64_UTF8_BYTES_PER_CODE 13
+
+// d64_petscii_to_utf8() :
+//   The same part of a raw PETSCII field as d64_petscii_to_text() gives for `form`
+//   (a zero byte ends it; trimmed, without trailing padding; quoted, before the first
+//   shifted space), but every byte as the C64 shows it, in Unicode: the Unicode
+//   Consortium's mapping of the character set `set` (C64IPRI, C64IALT), with the
+//   Symbols for Legacy Computing where no older character fits. A shifted space is
+//   U+00A0, a carriage return a control code. One deliberate difference: 0xFF shows
+//   as 0xDE does in the same set (pi in the uppercase set), as a C64 prints it,
+//   where the published mapping has the glyph of 0xBF. `text` (caller's) holds
+//   D64_UTF8_BYTES_PER_CODE * length + 1 bytes and receives the zero-terminated
+//   UTF-8; *columns, when `columns` is not null, the characters shown (escapes not
+//   counted). (Since 2.2.)
+//   @return false, writing nothing, when `field` or `text` is null, `length` is not
+//   1 to 16 or `set` or `controls` is not one of theirs.
+bool d64_petscii_to_utf8(const char* field, int32_t length, d64_text_form form, d64_charset set,
+                         d64_controls controls, char* text, int32_t* columns);
+
+// d64_dump_directory_unicode() :
+//   As d64_dump_directory_contents(), with the disk name, the id and the file names
+//   in Unicode as d64_petscii_to_utf8() gives them (the part after a file name's
+//   closing quote keeps its bit 7); columns stay aligned by characters. (Since 2.2.)
+//   @return false, printing nothing, when `disk` or `stream` is null or `set` or
+//   `controls` is not one of theirs.
+bool d64_dump_directory_unicode(const d64_disk* disk, bool include_scratched, bool wide,
+                                d64_charset set, d64_controls controls, FILE* stream);
+
+// d64_find_pattern_unicode() :
+//   As d64_find_pattern_to(): the same match, on the same text; the `Match:` line
+//   shows the name in Unicode, its padding as U+00A0. (Since 2.2.)
+//   @return as d64_find_pattern_to(); false also for a `set` or `controls` that is
+//   not one of theirs.
+bool d64_find_pattern_unicode(const d64_disk* disk, const char* pattern, bool* found,
+                              d64_charset set, d64_controls controls, FILE* stream);
+
 // ---------------------------------------------------------------------------
 // Geometry
 // ---------------------------------------------------------------------------

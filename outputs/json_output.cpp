@@ -8,16 +8,17 @@ namespace outputs {
 void json_record(const image_view& view, const d64_disk* disk, const settings& how, FILE* out) {
     const catalogue::origin where{view.path, view.members};
     if (how.what != request::find) {
-        std::fputs(
-            catalogue::record_line(where, catalogue::inspect(disk, view.bytes, view.size), nullptr)
-                .c_str(),
-            out);
+        std::fputs(catalogue::record_line(
+                       where, catalogue::inspect(disk, view.bytes, view.size, how.charset), nullptr)
+                       .c_str(),
+                   out);
         return;
     }
     const std::vector<std::string> matches = catalogue::matching_names(disk, how.pattern);
     if (!matches.empty()) {
         std::fputs(
-            catalogue::record_line(where, catalogue::inspect(disk, view.bytes, view.size), &matches)
+            catalogue::record_line(
+                where, catalogue::inspect(disk, view.bytes, view.size, how.charset), &matches)
                 .c_str(),
             out);
     }

@@ -4,6 +4,8 @@
 #ifndef FLOPPEEK_OUTPUTS_H
 #define FLOPPEEK_OUTPUTS_H
 
+#include "trakvol.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -17,11 +19,14 @@ enum class request { directory, bam, find };
 
 struct settings {
     request what = request::directory;
-    bool include_scratched = false; // -s
-    bool include_errors = false;    // -e
-    bool wide = false;              // -w
-    const char* pattern = nullptr;  // -f
-    bool json = false;              // --json
+    bool include_scratched = false;          // -s
+    bool include_errors = false;             // -e
+    bool wide = false;                       // -w
+    const char* pattern = nullptr;           // -f
+    bool json = false;                       // --json
+    bool unicode = false;                    // --unicode: names in the text reports in Unicode
+    d64_charset charset = D64_CHARSET_UPPER; // of --unicode, and of the JSON record's names
+    d64_controls controls = D64_CONTROLS_REPLACED; // reversed on a terminal
 };
 
 // How the run names its images: the one image of the command line, the entries of

@@ -7,14 +7,23 @@ void text_report(const d64_disk* disk, const settings& how, FILE* out) {
     switch (how.what) {
     case request::find: {
         bool found = false;
-        d64_find_pattern_to(disk, how.pattern, &found, out);
+        if (how.unicode) {
+            d64_find_pattern_unicode(disk, how.pattern, &found, how.charset, how.controls, out);
+        } else {
+            d64_find_pattern_to(disk, how.pattern, &found, out);
+        }
         break;
     }
     case request::bam:
         d64_dump_bam_contents(disk, how.include_errors, out);
         break;
     case request::directory:
-        d64_dump_directory_contents(disk, how.include_scratched, how.wide, out);
+        if (how.unicode) {
+            d64_dump_directory_unicode(disk, how.include_scratched, how.wide, how.charset,
+                                       how.controls, out);
+        } else {
+            d64_dump_directory_contents(disk, how.include_scratched, how.wide, out);
+        }
         break;
     }
 }

@@ -1,10 +1,12 @@
 // Directory listing: the narrow form the drive shows, or the wide form with a
-// sequence number, the verified sector count and the MD5 of each PRG file.
+// sequence number, the verified sector count and the MD5 of each PRG file; names in
+// printable ASCII or, on request, in Unicode.
 #include "petscii.h"
 #include "report.h"
 #include "trakvol.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -19,26 +21,107 @@ constexpr int32_t k_md5_length = 16;
 // The size column is three characters wide: counts are shown modulo 1000.
 constexpr int32_t k_block_count_modulus = 1000;
 
+// How names are shown: ASCII (the listing as it always was) or Unicode.
+struct name_form {
+    bool unicode = false;
+    d64_charset set = D64_CHARSET_UPPER;
+    d64_controls controls = D64_CONTROLS_REPLACED;
+};
+
 struct listing_options {
     bool include_scratched;
     bool wide;
+    name_form names;
 };
 
-void print_header(const d64_disk* disk, int32_t free_blocks, bool wide, FILE* stream) {
+// A name, id or quoted name as shown, with the columns it takes.
+struct shown_text {
+    char text[D64_UTF8_BYTES_PER_CODE * k_quoted_name_length + 1];
+    int32_t columns;
+};
+
+// Left-justified (or right-justified) in `width` columns, as printf pads ASCII.
+void print_padded(FILE* stream, const shown_text& shown, int32_t width, bool right = false) {
+    const int32_t padding = shown.columns < width ? width - shown.columns : 0;
+    if (right) {
+        std::fprintf(stream, "%*s", padding, "");
+    }
+    std::fputs(shown.text, stream);
+    if (!right) {
+        std::fprintf(stream, "%*s", padding, "");
+    }
+}
+
+// A scratched slot is listed when its name, normalised, is not empty.
+bool has_name(const char* raw) {
+    char name[k_name_length + 1];
+    std::memcpy(name, raw, sizeof name);
+    d64s_normalize_petscii_string(name, k_name_length);
+    return name[0] != '\0';
+}
+
+// The disk name or id: the whole field in ASCII, or its trimmed part in Unicode.
+shown_text header_text(const char* field, int32_t length, const name_form& form) {
+    shown_text shown;
+    if (form.unicode) {
+        d64_petscii_to_utf8(field, length, D64_TEXT_TRIMMED, form.set, form.controls, shown.text,
+                            &shown.columns);
+        return shown;
+    }
+    std::memcpy(shown.text, field, static_cast<size_t>(length) + 1);
+    d64s_normalize_petscii_string(shown.text, length);
+    d64s_petscii_string_to_ascii(shown.text, length);
+    shown.columns = static_cast<int32_t>(std::strlen(shown.text));
+    return shown;
+}
+
+// The quoted form of a raw file name: the part before the first shifted space in
+// quotes, the rest of the trimmed field after them.
+shown_text quoted_text(const char* raw, const name_form& form) {
+    shown_text shown;
+    if (!form.unicode) {
+        char name[k_name_length + 1];
+        std::memcpy(name, raw, sizeof name);
+        d64s_normalize_petscii_string(name, k_name_length);
+        d64s_quote_petscii_filename(shown.text, name);
+        d64s_petscii_string_to_ascii(shown.text, k_quoted_name_length);
+        shown.columns = static_cast<int32_t>(std::strlen(shown.text));
+        return shown;
+    }
+    const auto* bytes = reinterpret_cast<const uint8_t*>(raw);
+    const int32_t end = d64s_petscii_field_part(raw, k_name_length, D64_TEXT_TRIMMED);
+    const int32_t inside = d64s_petscii_field_part(raw, k_name_length, D64_TEXT_QUOTED);
+    char* out = shown.text;
+    *out++ = '"';
+    out += d64s_petscii_to_utf8(bytes, inside, form.set, form.controls, out);
+    *out++ = '"';
+    const int32_t rest = inside < end ? end - inside - 1 : 0;
+    d64s_petscii_to_utf8(bytes + inside + 1, rest, form.set, form.controls, out);
+    shown.columns = inside + 2 + rest;
+    return shown;
+}
+
+void print_header(const d64_disk* disk, int32_t free_blocks, const listing_options& options,
+                  FILE* stream) {
     char name[k_name_length + 1];
     char id[k_id_length + 1];
     d64_get_disk_name(disk, name);
-    d64s_normalize_petscii_string(name, k_name_length);
-    d64s_petscii_string_to_ascii(name, k_name_length);
     d64_get_disk_id(disk, id);
-    d64s_normalize_petscii_string(id, k_id_length);
-    d64s_petscii_string_to_ascii(id, k_id_length);
-    if (!wide) {
-        std::fprintf(stream, "0 .\"%-16s\" %5s\n", name, id);
+    const shown_text shown_name = header_text(name, k_name_length, options.names);
+    const shown_text shown_id = header_text(id, k_id_length, options.names);
+    if (!options.wide) {
+        std::fprintf(stream, "0 .\"");
+        print_padded(stream, shown_name, k_name_length);
+        std::fprintf(stream, "\" ");
+        print_padded(stream, shown_id, k_id_length, true);
+        std::fprintf(stream, "\n");
         return;
     }
-    std::fprintf(stream, "Disk name           Disk id  Free blocks\n");
-    std::fprintf(stream, "\"%-16s\"  \"%5s\"      %3d\n\n", name, id, free_blocks);
+    std::fprintf(stream, "Disk name           Disk id  Free blocks\n\"");
+    print_padded(stream, shown_name, k_name_length);
+    std::fprintf(stream, "\"  \"");
+    print_padded(stream, shown_id, k_id_length, true);
+    std::fprintf(stream, "\"      %3d\n\n", free_blocks);
     std::fprintf(stream, "Seq  ");
     std::fprintf(stream, "Size File name          Type  Blks  MD5 hash\n");
 }
@@ -66,15 +149,11 @@ void print_prg_columns(const d64_disk* disk, const d64_dir_entry* entry, int32_t
 
 // Prints one slot's line, if it has one.
 void print_slot(const d64_disk* disk, const d64_dir_entry* entry, int32_t sequence,
-                listing_options options, FILE* stream) {
+                const listing_options& options, FILE* stream) {
     int32_t blocks = 0;
     char name[k_name_length + 1];
-    char quoted[k_quoted_name_length + 1];
     d64_get_file_size_sectors(entry, &blocks);
     d64_get_file_name(entry, name);
-    d64s_normalize_petscii_string(name, k_name_length);
-    d64s_quote_petscii_filename(quoted, name);
-    d64s_petscii_string_to_ascii(quoted, k_quoted_name_length);
     blocks %= k_block_count_modulus;
 
     uint8_t type = 0;
@@ -84,15 +163,19 @@ void print_slot(const d64_disk* disk, const d64_dir_entry* entry, int32_t sequen
     }
     if (type == 0) {
         // A scratched entry or an empty slot; only named ones are shown, on request.
-        if (options.include_scratched && name[0] != '\0') {
-            std::fprintf(stream, "%-3d  %-18s scr \n", blocks, quoted);
+        if (options.include_scratched && has_name(name)) {
+            std::fprintf(stream, "%-3d  ", blocks);
+            print_padded(stream, quoted_text(name, options.names), k_quoted_name_length);
+            std::fprintf(stream, " scr \n");
         }
         return;
     }
     if (options.wide) {
         std::fprintf(stream, "%-3d  ", sequence);
     }
-    std::fprintf(stream, "%-3d  %-18s%c%s%c", blocks, quoted, (type & k_closed_flag) ? ' ' : '*',
+    std::fprintf(stream, "%-3d  ", blocks);
+    print_padded(stream, quoted_text(name, options.names), k_quoted_name_length);
+    std::fprintf(stream, "%c%s%c", (type & k_closed_flag) ? ' ' : '*',
                  file_type_descriptors[type & k_type_code_mask],
                  (type & k_locked_flag) ? '<' : ' ');
     if (options.wide && (type & k_type_code_mask) == k_type_prg) {
@@ -101,18 +184,11 @@ void print_slot(const d64_disk* disk, const d64_dir_entry* entry, int32_t sequen
     std::fprintf(stream, "\n");
 }
 
-} // namespace
-
-bool d64_dump_directory_contents(const d64_disk* disk, bool include_scratched, bool wide,
-                                 FILE* stream) {
-    if (disk == nullptr || stream == nullptr) {
-        return false;
-    }
+bool dump_directory(const d64_disk* disk, const listing_options& options, FILE* stream) {
     int32_t free_blocks = 0;
     d64_count_free_sectors(disk, &free_blocks);
-    print_header(disk, free_blocks, wide, stream);
+    print_header(disk, free_blocks, options, stream);
 
-    const listing_options options{include_scratched, wide};
     d64_dir_cursor cursor{};
     const d64_dir_entry* entry = nullptr;
     d64_first_dir_entry(disk, &cursor, &entry);
@@ -123,8 +199,27 @@ bool d64_dump_directory_contents(const d64_disk* disk, bool include_scratched, b
         print_slot(disk, entry, sequence, options, stream);
     } while (sequence < slot_limit && d64_next_dir_entry(disk, &cursor, &entry));
 
-    if (!wide) {
+    if (!options.wide) {
         std::fprintf(stream, "%d blocks free.\n", free_blocks);
     }
     return true;
+}
+
+} // namespace
+
+bool d64_dump_directory_contents(const d64_disk* disk, bool include_scratched, bool wide,
+                                 FILE* stream) {
+    if (disk == nullptr || stream == nullptr) {
+        return false;
+    }
+    return dump_directory(disk, listing_options{include_scratched, wide, name_form{}}, stream);
+}
+
+bool d64_dump_directory_unicode(const d64_disk* disk, bool include_scratched, bool wide,
+                                d64_charset set, d64_controls controls, FILE* stream) {
+    if (disk == nullptr || stream == nullptr || !d64s_is_unicode_form(set, controls)) {
+        return false;
+    }
+    return dump_directory(
+        disk, listing_options{include_scratched, wide, name_form{true, set, controls}}, stream);
 }

@@ -3,6 +3,8 @@
 #ifndef TRAKVOL_PETSCII_H
 #define TRAKVOL_PETSCII_H
 
+#include "trakvol.h"
+
 #include <cstdint>
 
 // Shifted space: pads disk and file names at their end.
@@ -32,5 +34,19 @@ void d64s_petscii_string_to_ascii(char* buffer, int32_t length);
 // k_quoted_name_length + 1 bytes): the part before the first shifted space in double
 // quotes, the rest of the field after the closing quote.
 void d64s_quote_petscii_filename(char* destination, const char* source);
+
+// Converts `length` raw PETSCII bytes (zero bytes too) to UTF-8 into `text`, which
+// holds D64_UTF8_BYTES_PER_CODE * length + 1 bytes; a terminator follows.
+// @return the bytes written before the terminator.
+int32_t d64s_petscii_to_utf8(const uint8_t* bytes, int32_t length, d64_charset set,
+                             d64_controls controls, char* text);
+
+// True when `set` and `controls` are values of their enums.
+bool d64s_is_unicode_form(d64_charset set, d64_controls controls);
+
+// How many leading bytes of a raw field the form shows: up to the first zero byte;
+// trimmed, without the trailing shifted spaces; quoted, only those before the first
+// shifted space.
+int32_t d64s_petscii_field_part(const char* field, int32_t length, d64_text_form form);
 
 #endif // TRAKVOL_PETSCII_H

@@ -70,6 +70,8 @@ TEST_F(cli, long_options_mix_with_short_ones) {
         "      gz, bz2, xz), also when the path is an archive\n"
         "   --json: Print one JSON record per image (JSON Lines) instead of the\n"
         "      reports; -f keeps the images with a matching name\n"
+        "   --unicode[=upper|lower]: Show disk and file names as the C64 shows them, in\n"
+        "      Unicode, in its uppercase/graphics (default) or lowercase character set\n"
         "   --help: Show this text\n"
         "   --version: Show the versions of floppeek, trakvol and OpenSSL\n";
     const std::string bad_jobs = "floppeek: --jobs needs a number from 1 to 256, not ";
@@ -96,6 +98,17 @@ TEST_F(cli, long_options_mix_with_short_ones) {
         {{"-f", "--jobs=2", path}, 0, "Match: \"--jobs=2\"\n", ""},
         {{"-f", "--help", path}, 0, "", ""},
         {{path, "--jobs=2"}, 1, "", banner + usage_text() + "\n"},
+        {{"--unicode=mixed", path}, 1, "", "floppeek: --unicode takes upper or lower, not \"mixed\"\n"},
+        // Unshifted letters are capitals in the uppercase set, small in the lowercase; the
+        // id's shifted space is a no-break space.
+        {{"--unicode", path},
+         0,
+         "0 .\"LONG            \" LO\u00A02A\n0    \"--JOBS=2\"         prg \n664 blocks free.\n",
+         ""},
+        {{"--unicode=lower", path},
+         0,
+         "0 .\"long            \" lo\u00A02a\n0    \"--jobs=2\"         prg \n664 blocks free.\n",
+         ""},
     };
     for (const row& r : rows) {
         const run_result result = run(r.args);

@@ -146,3 +146,89 @@ TEST(petscii, public_text_forms) {
     }
     EXPECT_FALSE(d64_petscii_to_text(rows[0].field.data(), 17, D64_TEXT_PADDED, nullptr));
 }
+
+namespace {
+
+std::string utf8(char32_t glyph) {
+    std::string text;
+    if (glyph < 0x80) {
+        text += static_cast<char>(glyph);
+    } else if (glyph < 0x800) {
+        text += static_cast<char>(0xC0 | (glyph >> 6));
+        text += static_cast<char>(0x80 | (glyph & 0x3F));
+    } else if (glyph < 0x10000) {
+        text += static_cast<char>(0xE0 | (glyph >> 12));
+        text += static_cast<char>(0x80 | ((glyph >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (glyph & 0x3F));
+    } else {
+        text += static_cast<char>(0xF0 | (glyph >> 18));
+        text += static_cast<char>(0x80 | ((glyph >> 12) & 0x3F));
+        text += static_cast<char>(0x80 | ((glyph >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (glyph & 0x3F));
+    }
+    return text;
+}
+
+std::string unicode_of(uint8_t code, d64_charset set, d64_controls controls) {
+    const char field[1] = {static_cast<char>(code)};
+    char text[D64_UTF8_BYTES_PER_CODE + 1];
+    int32_t columns = 0;
+    EXPECT_TRUE(d64_petscii_to_utf8(field, 1, D64_TEXT_PADDED, set, controls, text, &columns));
+    EXPECT_EQ(columns, 1);
+    return text;
+}
+
+} // namespace
+
+// Anchors of the two sets: ASCII, the letters, the arrows and pound, the graphics of
+// the Symbols for Legacy Computing, the copies at 0xC0-0xFE and the choice at 0xFF.
+TEST(petscii, unicode_anchors_of_both_sets) {
+    struct row {
+        uint8_t code;
+        char32_t upper, lower;
+    };
+    const row rows[] = {
+        {0x20, U' ', U' '},       {0x31, U'1', U'1'},         {0x40, U'@', U'@'},
+        {0x41, U'A', U'a'},       {0x5A, U'Z', U'z'},         {0x5C, U'£', U'£'},
+        {0x5E, U'↑', U'↑'},       {0x5F, U'←', U'←'},         {0x60, U'─', U'─'},
+        {0x61, U'♠', U'A'},       {0x62, 0x1FB72, U'B'},      {0x6A, U'╰', U'J'},
+        {0x71, U'●', U'Q'},       {0x7A, U'♦', U'Z'},         {0x7B, U'┼', U'┼'},
+        {0x7C, 0x1FB8C, 0x1FB8C}, {0x7E, U'π', 0x1FB95},      {0x7F, U'◥', 0x1FB98},
+        {0xA0, 0x00A0, 0x00A0},   {0xA6, U'▒', U'▒'},         {0xA9, U'◤', 0x1FB99},
+        {0xBA, 0x1FB7F, U'✓'},    {0xBF, U'▚', U'▚'},         {0xC1, U'♠', U'A'},
+        {0xDE, U'π', 0x1FB95},    {0xE0, 0x00A0, 0x00A0},     {0xE9, U'◤', 0x1FB99},
+        {0xFE, U'▘', U'▘'},       {0xFF, U'π', 0x1FB95},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(static_cast<int>(r.code));
+        EXPECT_EQ(unicode_of(r.code, D64_CHARSET_UPPER, D64_CONTROLS_REPLACED), utf8(r.upper));
+        EXPECT_EQ(unicode_of(r.code, D64_CHARSET_LOWER, D64_CONTROLS_REPLACED), utf8(r.lower));
+    }
+}
+
+// Control codes: the code itself, U+FFFD, or the quote-mode glyph (code + 0x40) reversed.
+TEST(petscii, unicode_control_codes) {
+    struct row {
+        uint8_t code;
+        d64_charset set;
+        d64_controls controls;
+        std::string text;
+    };
+    const row rows[] = {
+        {0x0D, D64_CHARSET_UPPER, D64_CONTROLS_AS_CODES, "\r"},
+        {0x85, D64_CHARSET_UPPER, D64_CONTROLS_AS_CODES, utf8(0x85)},
+        {0x0D, D64_CHARSET_UPPER, D64_CONTROLS_REPLACED, utf8(0xFFFD)},
+        {0x0D, D64_CHARSET_UPPER, D64_CONTROLS_REVERSED, "\x1b[7mM\x1b[27m"},
+        {0x0D, D64_CHARSET_LOWER, D64_CONTROLS_REVERSED, "\x1b[7mm\x1b[27m"},
+        {0x93, D64_CHARSET_UPPER, D64_CONTROLS_REVERSED, "\x1b[7m" + utf8(U'♥') + "\x1b[27m"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(static_cast<int>(r.code));
+        EXPECT_EQ(unicode_of(r.code, r.set, r.controls), r.text);
+    }
+    char text[D64_UTF8_BYTES_PER_CODE * 16 + 1];
+    EXPECT_FALSE(d64_petscii_to_utf8("A", 1, D64_TEXT_PADDED, D64_CHARSET_UPPER,
+                                     static_cast<d64_controls>(3), text, nullptr));
+    EXPECT_FALSE(d64_petscii_to_utf8("A", 17, D64_TEXT_PADDED, D64_CHARSET_UPPER,
+                                     D64_CONTROLS_AS_CODES, text, nullptr));
+}
