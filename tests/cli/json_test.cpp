@@ -85,3 +85,34 @@ TEST_F(cli, json_keeps_archive_members_and_raw_names) {
                                                  "image: \"x.zip/bad.d64\""}}));
     EXPECT_FALSE(std::getline(lines, line));
 }
+
+// Names of every byte value: piped, the Unicode listing holds no control byte but
+// line breaks; the record writes each control code as a \u escape, C1 ones too.
+TEST_F(cli, unicode_names_of_every_byte_value_hold_no_raw_control_byte) {
+    test_image image = image_formatted(35, false);
+    test_entry entry;
+    for (int slot = 0; slot < 16; ++slot) {
+        for (int i = 0; i < 16; ++i) {
+            entry.name[i] = static_cast<uint8_t>(slot * 16 + i);
+        }
+        image_set_entry(image, slot, entry);
+    }
+    const std::string path = save(image, "all.d64");
+    for (const auto& options :
+         {std::vector<std::string>{"--unicode", "-w", "-s"}, {"--unicode=lower", "-s"},
+          {"--unicode", "-f", "*"}, {"--json"}}) {
+        std::vector<std::string> args = options;
+        args.push_back(path);
+        const run_result result = run(args);
+        SCOPED_TRACE(options[0] + " " + options.back());
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(std::count_if(result.out.begin(), result.out.end(),
+                                [](char c) { return c != '\n' && static_cast<uint8_t>(c) < 0x20; }),
+                  0);
+        EXPECT_EQ(result.out.find("\xC2\x85"), std::string::npos); // U+0085, a line break
+    }
+    const json files = json::parse(run({"--json", path}).out)["files"];
+    // Slot 9 holds 0x80-0x8F and no shifted space: its name starts with U+0080.
+    EXPECT_EQ(files[8]["name_unicode"].get<std::string>().substr(0, 2), "\xC2\x80");
+    EXPECT_NE(run({"--json", path}).out.find("\\u0085"), std::string::npos);
+}

@@ -96,5 +96,7 @@ test_image image_sample();
 test_image image_sample_companion();
 // A 1581 disk for the README: files over two directory sectors and a partition.
 test_image image_sample_d81();
+// Directory art for the README's Unicode listing: a frame of graphics characters.
+test_image image_sample_art();
 
 #endif // FLOPPEEK_IMAGE_BUILDER_H

@@ -81,3 +81,23 @@ test_image image_sample_d81() {
     }
     return image;
 }
+
+test_image image_sample_art() {
+    test_image image = image_formatted(35, false, "DIRECTORY ART", "DA");
+    // A frame of the uppercase set's box drawing around the title: corners 0xB0,
+    // 0xAE, 0xAD, 0xBD, lines 0x60 and 0x7D, a heart 0x73. Such entries are DEL
+    // files of no blocks that the drive lists like any other.
+    const std::string rows[] = {
+        "\xB0" + std::string(14, '\x60') + "\xAE",
+        "\x7D FLOPPEEK  \x73  \x7D",
+        "\xAD" + std::string(14, '\x60') + "\xBD",
+    };
+    for (int slot = 0; slot < 3; ++slot) {
+        test_entry entry;
+        entry.type = 0x80;
+        entry.name = petscii_name(rows[slot]);
+        image_set_entry(image, slot, entry);
+    }
+    image_add_file(image, 3, 0x82, "HELLO", {1, 8, 0x99, 0x22, 0x48, 0x49, 0x22, 0});
+    return image;
+}
