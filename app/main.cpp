@@ -27,6 +27,7 @@ unsigned opt_jobs = 0; // until --jobs or the CPU count sets it
 bool opt_recursive = false;
 bool opt_json = false;
 int32_t opt_unicode = k_unicode_off;
+const char* opt_extract = nullptr;
 
 namespace {
 
@@ -68,6 +69,8 @@ void help(const char* program_name) {
                 "      reports; -f keeps the images with a matching name\n");
     std::printf("   --unicode[=upper|lower]: Show disk and file names as the C64 shows them, in\n"
                 "      Unicode, in its uppercase/graphics (default) or lowercase character set\n");
+    std::printf("   --extract=DIR, --extract DIR: Also write every PRG, SEQ, USR and REL file\n"
+                "      into DIR/<image path>/, never overwriting anything\n");
     std::printf("   --help: Show this text\n");
     std::printf("   --version: Show the versions of floppeek, trakvol and OpenSSL\n");
 }
@@ -130,6 +133,18 @@ long_action process_long_option(int argc, char** argv, int* next) {
     }
     if (option == "--unicode" || option.starts_with("--unicode=")) {
         return process_unicode_value(option) ? long_action::go_on : long_action::fail;
+    }
+    if (option.starts_with("--extract=")) {
+        opt_extract = argv[*next] + 10;
+        return long_action::go_on;
+    }
+    if (option == "--extract") {
+        if (*next + 1 >= argc) {
+            std::fprintf(stderr, "floppeek: --extract needs a folder\n");
+            return long_action::fail;
+        }
+        opt_extract = argv[++*next];
+        return long_action::go_on;
     }
     if (option.starts_with("--jobs=")) {
         return process_jobs_value(argv[*next] + 7) ? long_action::go_on : long_action::fail;

@@ -2,6 +2,7 @@
 // each image to the outputs, a folder's or tree's images to several workers, and
 // writes what they give in order.
 #include "collection.h"
+#include "extraction.h"
 #include "front_end.h"
 #include "ordered_pool.h"
 #include "ordered_writer.h"
@@ -16,6 +17,9 @@
 #include <vector>
 
 namespace {
+
+// The folder of --extract, opened before any image is read.
+outputs::extraction_root extraction;
 
 // The per-image settings, from the command line's.
 outputs::settings process_settings(const char* pattern) {
@@ -32,6 +36,7 @@ outputs::settings process_settings(const char* pattern) {
     how.charset = opt_unicode == k_unicode_lower ? D64_CHARSET_LOWER : D64_CHARSET_UPPER;
     // On a terminal, control codes show as a C64 shows them in a quoted name.
     how.controls = isatty(STDOUT_FILENO) != 0 ? D64_CONTROLS_REVERSED : D64_CONTROLS_REPLACED;
+    how.extract = extraction.fd >= 0 ? &extraction : nullptr;
     return how;
 }
 
@@ -125,6 +130,14 @@ void process_announce(const char* path) {
 } // namespace
 
 int process_input(const char* path, const char* pattern) {
+    std::string error;
+    if (opt_extract != nullptr &&
+        !outputs::open_extraction_root(
+            opt_extract, opt_unicode == k_unicode_lower ? D64_CHARSET_LOWER : D64_CHARSET_UPPER,
+            &extraction, &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
     struct stat status;
     if (stat(path, &status) != 0) {
         std::fprintf(stderr, "Cannot open input file or folder\n");

@@ -37,8 +37,9 @@ struct file_facts {
     std::int32_t blocks = 0; // as the directory claims, 0 to 65535
     std::uint8_t first_track = 0;
     std::uint8_t first_sector = 0;
-    std::optional<chain_facts> chain; // none for scratched slots, invalid types, partitions
-    bool partition = false;           // a 1581 partition: `blocks` sectors from the first
+    std::optional<chain_facts> chain;     // none for scratched slots, invalid types, partitions
+    bool partition = false;               // a 1581 partition: `blocks` sectors from the first
+    std::optional<std::string> extracted; // where --extract wrote the file, under its folder
 };
 
 struct track_facts {
@@ -77,6 +78,7 @@ struct image_facts {
     std::vector<track_facts> bam;
     std::vector<sector_error> errors;          // every sector whose code is not 1
     std::optional<d64_gcr_decode_info> decode; // what the decode of a G64 found
+    bool extracting = false;                   // the run extracts: every file says where it went
 };
 
 // inspect() :

@@ -126,7 +126,7 @@ json chain_json(const std::optional<chain_facts>& chain) {
     return walked;
 }
 
-json file_json(const file_facts& file) {
+json file_json(const file_facts& file, bool extracting) {
     json entry;
     entry["slot"] = file.slot;
     const char* type = type_name(file);
@@ -144,6 +144,9 @@ json file_json(const file_facts& file) {
     if (file.partition) {
         entry["partition"] = {{"first", {file.first_track, file.first_sector}},
                               {"sectors", file.blocks}};
+    }
+    if (extracting) {
+        entry["extracted"] = file.extracted ? json(*file.extracted) : json(nullptr);
     }
     return entry;
 }
@@ -181,7 +184,7 @@ std::string record_line(const origin& where, const image_facts& facts,
     record["disk"] = disk_json(facts);
     json files = json::array();
     for (const file_facts& file : facts.files) {
-        files.push_back(file_json(file));
+        files.push_back(file_json(file, facts.extracting));
     }
     record["files"] = std::move(files);
     json bam = json::array();

@@ -54,13 +54,18 @@ int render(const image_view& view, walk_style style, const settings& how, FILE* 
         return fail(view, style, view.error.empty() ? not_recognized(view, style) : view.error, how,
                     out, err);
     }
+    int failures = 0;
+    std::map<std::int32_t, std::string> extracted;
+    if (how.extract != nullptr) {
+        failures += extract_files(view, style, disk, *how.extract, err, &extracted);
+    }
     if (how.json) {
-        json_record(view, disk, how, out);
+        json_record(view, disk, how, out, how.extract != nullptr ? &extracted : nullptr);
     } else {
         text_report(disk, how, out);
     }
     std::free(disk);
-    return 0;
+    return failures;
 }
 
 int render_file(const std::string& path, walk_style style, const settings& how, FILE* out,

@@ -5,21 +5,37 @@
 
 namespace outputs {
 
-void json_record(const image_view& view, const d64_disk* disk, const settings& how, FILE* out) {
+namespace {
+
+catalogue::image_facts facts_of(const image_view& view, const d64_disk* disk, const settings& how,
+                                const std::map<std::int32_t, std::string>* extracted) {
+    catalogue::image_facts facts = catalogue::inspect(disk, view.bytes, view.size, how.charset);
+    if (extracted != nullptr) {
+        facts.extracting = true;
+        for (catalogue::file_facts& file : facts.files) {
+            if (const auto path = extracted->find(file.slot); path != extracted->end()) {
+                file.extracted = path->second;
+            }
+        }
+    }
+    return facts;
+}
+
+} // namespace
+
+void json_record(const image_view& view, const d64_disk* disk, const settings& how, FILE* out,
+                 const std::map<std::int32_t, std::string>* extracted) {
     const catalogue::origin where{view.path, view.members};
     if (how.what != request::find) {
-        std::fputs(catalogue::record_line(
-                       where, catalogue::inspect(disk, view.bytes, view.size, how.charset), nullptr)
-                       .c_str(),
-                   out);
+        std::fputs(
+            catalogue::record_line(where, facts_of(view, disk, how, extracted), nullptr).c_str(),
+            out);
         return;
     }
     const std::vector<std::string> matches = catalogue::matching_names(disk, how.pattern);
     if (!matches.empty()) {
         std::fputs(
-            catalogue::record_line(
-                where, catalogue::inspect(disk, view.bytes, view.size, how.charset), &matches)
-                .c_str(),
+            catalogue::record_line(where, facts_of(view, disk, how, extracted), &matches).c_str(),
             out);
     }
 }

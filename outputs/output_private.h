@@ -5,6 +5,10 @@
 #include "outputs.h"
 #include "trakvol.h"
 
+#include "extraction.h"
+
+#include <cstdint>
+#include <map>
 #include <string>
 
 namespace outputs {
@@ -19,8 +23,16 @@ std::string not_recognized(const image_view& view, walk_style style);
 void text_report(const d64_disk* disk, const settings& how, FILE* out);
 
 // The JSON record of an image whose handle is open (nothing for a search without a
-// match).
-void json_record(const image_view& view, const d64_disk* disk, const settings& how, FILE* out);
+// match); with `extracted`, each file's path under the extraction folder (by slot).
+void json_record(const image_view& view, const d64_disk* disk, const settings& how, FILE* out,
+                 const std::map<std::int32_t, std::string>* extracted);
+
+// Writes the image's files below `root`, each written one reported on `err` as
+// "extracted: <path under the root>", each that could not be as a message. Records
+// the paths by slot in `paths` when it is not null. @return the failures.
+int extract_files(const image_view& view, walk_style style, const d64_disk* disk,
+                  const extraction_root& root, FILE* err,
+                  std::map<std::int32_t, std::string>* paths);
 
 // The JSON record of an image that failed.
 void json_failure(const image_view& view, const std::string& message, FILE* out);

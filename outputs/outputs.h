@@ -14,6 +14,8 @@
 
 namespace outputs {
 
+struct extraction_root;
+
 // What the command line asked for.
 enum class request { directory, bam, find };
 
@@ -27,6 +29,7 @@ struct settings {
     bool unicode = false;                    // --unicode: names in the text reports in Unicode
     d64_charset charset = D64_CHARSET_UPPER; // of --unicode, and of the JSON record's names
     d64_controls controls = D64_CONTROLS_REPLACED; // reversed on a terminal
+    const extraction_root* extract = nullptr;      // --extract: where the files go
 };
 
 // How the run names its images: the one image of the command line, the entries of
@@ -45,8 +48,9 @@ struct image_view {
 };
 
 // render() :
-//   Writes what `how` asks for of one image to `out`, its failure to `err`.
-//   @return 1 when the image failed, else 0.
+//   Writes what `how` asks for of one image to `out`, its failure to `err`; with an
+//   extraction root, also its files, each reported on `err`.
+//   @return the failures: 1 when the image failed, plus each file not extracted.
 int render(const image_view& view, walk_style style, const settings& how, FILE* out, FILE* err);
 
 // render_file() :

@@ -1,0 +1,231 @@
+// Extraction: the files of one image into its folder below the extraction root. Each
+// level is opened relative to its parent without following a symbolic link, and each
+// file is created exclusively, so that nothing planted below the root can send a
+// write elsewhere or make it overwrite anything.
+#include "extraction.h"
+#include "output_private.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace outputs {
+
+namespace {
+
+constexpr std::int32_t k_name_length = 16;
+constexpr std::uint8_t k_shifted_space = 0xA0;
+constexpr std::uint8_t k_type_code_mask = 0x3F;
+const char* const k_extensions[] = {nullptr, ".seq", ".prg", ".usr", ".rel"};
+
+std::string escaped(std::uint8_t byte) {
+    static const char digits[] = "0123456789ABCDEF";
+    return {'%', digits[byte >> 4], digits[byte & 0x0F]};
+}
+
+std::string leading_percent_if_special(std::string name) {
+    return name.empty() || name == "." || name == ".." ? "%" + name : name;
+}
+
+// A descriptor that closes itself.
+struct folder_fd {
+    int fd = -1;
+    explicit folder_fd(int value) : fd(value) {}
+    ~folder_fd() {
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+    folder_fd(const folder_fd&) = delete;
+    folder_fd& operator=(const folder_fd&) = delete;
+};
+
+// The folder of `parts` below the root, created level by level; -1 with errno set
+// when a level cannot be made or is not a folder (a symbolic link included).
+int open_folder(int root, const std::vector<std::string>& parts) {
+    int current = dup(root);
+    for (const std::string& part : parts) {
+        if (current < 0) {
+            return -1;
+        }
+        if (mkdirat(current, part.c_str(), 0777) != 0 && errno != EEXIST) {
+            const int error = errno;
+            close(current);
+            errno = error;
+            return -1;
+        }
+        const int next =
+            openat(current, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int error = errno;
+        close(current);
+        errno = error;
+        current = next;
+    }
+    return current;
+}
+
+// Writes `bytes` to a new file `name` in `folder`; removes what it began on failure.
+bool write_new_file(int folder, const std::string& name, const std::string& bytes, int* error) {
+    const int fd =
+        openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        *error = errno;
+        return false;
+    }
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t got = write(fd, bytes.data() + written, bytes.size() - written);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            *error = got < 0 ? errno : EIO;
+            close(fd);
+            unlinkat(folder, name.c_str(), 0);
+            return false;
+        }
+        written += static_cast<std::size_t>(got);
+    }
+    if (close(fd) != 0) {
+        *error = errno;
+        unlinkat(folder, name.c_str(), 0);
+        return false;
+    }
+    return true;
+}
+
+// The payload of the entry's chain, and whether the chain ended properly.
+bool chain_payload(const d64_disk* disk, const d64_dir_entry* entry, std::string* bytes) {
+    memory_stream stream;
+    const bool whole = d64_export_file(disk, entry, stream.stream);
+    *bytes = stream.take();
+    return whole;
+}
+
+std::vector<std::string> image_folder(const image_view& view, walk_style style) {
+    std::string path = view.path;
+    if (style == walk_style::single) {
+        path = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
+    }
+    std::vector<std::string> parts;
+    for (std::size_t start = 0;;) {
+        const std::size_t slash = path.find('/', start);
+        parts.push_back(safe_path_part(path.substr(start, slash - start)));
+        if (slash == std::string::npos) {
+            return parts;
+        }
+        start = slash + 1;
+    }
+}
+
+std::string joined(const std::vector<std::string>& parts) {
+    std::string path;
+    for (const std::string& part : parts) {
+        path += (path.empty() ? "" : "/") + part;
+    }
+    return path;
+}
+
+} // namespace
+
+bool open_extraction_root(const char* path, d64_charset set, extraction_root* root,
+                          std::string* error) {
+    if (mkdir(path, 0777) != 0 && errno != EEXIST) {
+        *error = std::string("Cannot create the extraction folder: \"") + path +
+                 "\": " + std::strerror(errno);
+        return false;
+    }
+    root->fd = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (root->fd < 0) {
+        *error = std::string("Cannot open the extraction folder: \"") + path +
+                 "\": " + std::strerror(errno);
+        return false;
+    }
+    root->set = set;
+    return true;
+}
+
+std::string safe_path_part(const std::string& part) {
+    std::string safe;
+    for (const char c : part) {
+        const auto byte = static_cast<std::uint8_t>(c);
+        safe += byte < 0x20 || c == '\\' || c == '%' ? escaped(byte) : std::string(1, c);
+    }
+    return safe.empty() ? "%" : leading_percent_if_special(safe);
+}
+
+std::string safe_file_name(const char* raw, d64_charset set) {
+    std::string safe;
+    for (std::int32_t i = 0; i < k_name_length && raw[i] != '\0' &&
+                             static_cast<std::uint8_t>(raw[i]) != k_shifted_space;
+         ++i) {
+        const auto byte = static_cast<std::uint8_t>(raw[i]);
+        if ((byte & 0x7F) < 0x20 || byte == '/' || byte == '%') {
+            safe += escaped(byte);
+            continue;
+        }
+        char text[D64_UTF8_BYTES_PER_CODE + 1];
+        d64_petscii_to_utf8(raw + i, 1, D64_TEXT_PADDED, set, D64_CONTROLS_AS_CODES, text, nullptr);
+        safe += text;
+    }
+    return leading_percent_if_special(safe);
+}
+
+int extract_files(const image_view& view, walk_style style, const d64_disk* disk,
+                  const extraction_root& root, FILE* err,
+                  std::map<std::int32_t, std::string>* paths) {
+    d64_format_info format{};
+    d64_get_format_info(disk, &format);
+    const std::vector<std::string> folder_parts = image_folder(view, style);
+    const std::string folder_path = joined(folder_parts);
+    std::map<std::string, int> uses; // of each safe name, to number the later ones
+    folder_fd folder(-1);
+    int failures = 0;
+
+    d64_dir_cursor cursor{};
+    const d64_dir_entry* entry = nullptr;
+    d64_first_dir_entry(disk, &cursor, &entry);
+    std::int32_t slot = 0;
+    do {
+        ++slot;
+        std::uint8_t type = 0;
+        const std::uint8_t code = entry->type & k_type_code_mask;
+        if (!d64_get_file_type_on_disk(disk, entry, &type) || code == 0 || code > 4) {
+            continue; // scratched and empty slots, DEL files, partitions, invalid types
+        }
+        char raw[k_name_length + 1];
+        d64_get_file_name(entry, raw);
+        const std::string base = safe_file_name(raw, root.set);
+        const int count = ++uses[base];
+        std::string payload;
+        const bool whole = chain_payload(disk, entry, &payload);
+        const std::string name = base + (count > 1 ? "~" + std::to_string(count) : "") +
+                                 k_extensions[code] + (whole ? "" : ".damaged");
+        const std::string shown = folder_path + "/" + name;
+        if (folder.fd < 0) {
+            folder.fd = open_folder(root.fd, folder_parts);
+            if (folder.fd < 0) {
+                std::fprintf(err, "Cannot extract: \"%s\": %s\n", shown.c_str(),
+                             std::strerror(errno));
+                ++failures;
+                continue;
+            }
+        }
+        int error = 0;
+        if (!write_new_file(folder.fd, name, payload, &error)) {
+            std::fprintf(err, "Cannot extract: \"%s\": %s\n", shown.c_str(), std::strerror(error));
+            ++failures;
+            continue;
+        }
+        std::fprintf(err, "extracted: %s\n", shown.c_str());
+        if (paths != nullptr) {
+            (*paths)[slot] = shown;
+        }
+    } while (slot < format.max_directory_slots && d64_next_dir_entry(disk, &cursor, &entry));
+    return failures;
+}
+
+} // namespace outputs
