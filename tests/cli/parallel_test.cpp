@@ -72,6 +72,8 @@ TEST_F(cli, long_options_mix_with_short_ones) {
         "      reports; -f keeps the images with a matching name\n"
         "   --unicode[=upper|lower]: Show disk and file names as the C64 shows them, in\n"
         "      Unicode, in its uppercase/graphics (default) or lowercase character set\n"
+        "   --extract=DIR, --extract DIR: Also write every PRG, SEQ, USR and REL file\n"
+        "      into DIR/<image path>/, never overwriting anything\n"
         "   --help: Show this text\n"
         "   --version: Show the versions of floppeek, trakvol and OpenSSL\n";
     const std::string bad_jobs = "floppeek: --jobs needs a number from 1 to 256, not ";
@@ -98,7 +100,10 @@ TEST_F(cli, long_options_mix_with_short_ones) {
         {{"-f", "--jobs=2", path}, 0, "Match: \"--jobs=2\"\n", ""},
         {{"-f", "--help", path}, 0, "", ""},
         {{path, "--jobs=2"}, 1, "", banner + usage_text() + "\n"},
-        {{"--unicode=mixed", path}, 1, "", "floppeek: --unicode takes upper or lower, not \"mixed\"\n"},
+        {{"--unicode=mixed", path},
+         1,
+         "",
+         "floppeek: --unicode takes upper or lower, not \"mixed\"\n"},
         // Unshifted letters are capitals in the uppercase set, small in the lowercase; the
         // id's shifted space is a no-break space.
         {{"--unicode", path},
