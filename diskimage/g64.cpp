@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 
@@ -48,8 +49,9 @@ constexpr int32_t k_header_bytes = 6;
 // Data block: 0x07, 256 bytes, their XOR, two off bytes (not read).
 constexpr uint8_t k_data_block_id = 0x07;
 constexpr int32_t k_data_bytes = 2 + k_sector_size;
-// Bits a block may read on past the end of a track, and then some for the reader.
-constexpr int64_t k_wrap_bytes = k_data_bytes * k_gcr_bits_per_byte / 8 + 4;
+// Bits a block may read on past the end of a track, and then some for the reader,
+// which loads 8 bytes at a time.
+constexpr int64_t k_wrap_bytes = k_data_bytes * k_gcr_bits_per_byte / 8 + 12;
 
 // 10 bits of GCR (two 5-bit codes, high nybble first) -> the byte they encode in
 // bits 0-7; bit 8 set when a code is not one of the sixteen.
@@ -122,6 +124,22 @@ constexpr size_t k_bits_per_sync = 11;
 // Finds every sync of the circular track. The scan starts in a byte that holds a zero
 // bit, so every run of ones is seen whole, once, and each byte is visited once more
 // at most. A track of ones only has no sync: no zero ends the run.
+// The 64 bits from `at`, the first byte's most significant bit first.
+uint64_t load_be64(const uint8_t* at) {
+    uint64_t bits = 0;
+    std::memcpy(&bits, at, sizeof bits);
+    return __builtin_bswap64(bits);
+}
+
+// True when the 64 bits from `at` hold a run of 10 one bits.
+bool has_ten_ones(const uint8_t* at) {
+    const uint64_t bits = load_be64(at);
+    const uint64_t two = bits & (bits >> 1U);
+    const uint64_t four = two & (two >> 2U);
+    const uint64_t eight = four & (four >> 4U);
+    return (eight & (two >> 8U)) != 0;
+}
+
 void find_syncs(const uint8_t* data, int32_t length, track_stream& track) {
     track.sync_count = 0;
     int32_t first = 0;
@@ -134,20 +152,33 @@ void find_syncs(const uint8_t* data, int32_t length, track_stream& track) {
     // Syncs found before the scan wraps round lie after those found behind it.
     size_t before_wrap = 0;
     int32_t run = k_trailing_ones[data[first]];
-    for (int32_t step = 1; step <= length; ++step) {
-        const int32_t index = (first + step) % length;
+    int32_t index = first + 1 == length ? 0 : first + 1;
+    for (int32_t step = 1; step <= length;) {
+        // Most of a track is data, where GCR never has more than 8 ones in a row. When
+        // the open run ends short in this byte and the 8 bytes from here hold no 10
+        // ones, no sync ends in their first 6: the run open after them is the trailing
+        // ones of those 48 bits.
+        if (index + 8 <= length && step + 6 <= length && data[index] != 0xFF &&
+            run + k_leading_ones[data[index]] < k_min_sync_bits && !has_ten_ones(data + index)) {
+            run = std::countr_one(load_be64(data + index) >> 16U);
+            index += 6;
+            step += 6;
+            continue;
+        }
         before_wrap = index == 0 ? track.sync_count : before_wrap;
         const uint8_t byte = data[index];
         if (byte == 0xFF) {
             run += 8;
-            continue;
+        } else {
+            run += k_leading_ones[byte];
+            if (run >= k_min_sync_bits) {
+                const int32_t end = 8 * index + k_leading_ones[byte];
+                track.syncs[track.sync_count++] = {end - run, end, run};
+            }
+            run = k_trailing_ones[byte];
         }
-        run += k_leading_ones[byte];
-        if (run >= k_min_sync_bits) {
-            const int32_t end = 8 * index + k_leading_ones[byte];
-            track.syncs[track.sync_count++] = {end - run, end, run};
-        }
-        run = k_trailing_ones[byte];
+        index = index + 1 == length ? 0 : index + 1;
+        ++step;
     }
     if (first + 1 < length) { // else the scan began at index 0: in order already
         std::rotate(track.syncs, track.syncs + before_wrap, track.syncs + track.sync_count);
@@ -184,13 +215,37 @@ decoded_block decode_block(const track_stream& track, size_t index, uint8_t* out
     decoded_block block;
     block.length = static_cast<int32_t>(std::min<int64_t>(count, room));
     block.first_invalid = block.length;
-    for (int32_t i = 0; i < block.length; ++i) {
-        const uint16_t value =
-            k_gcr_table[ten_bits_at(track.bytes, sync.end + int64_t{k_gcr_bits_per_byte} * i)];
-        if ((value & 0x100) != 0 && block.first_invalid == block.length) {
-            block.first_invalid = i;
-        }
+    // Four bytes at a time from 40 bits of GCR, then one at a time; an invalid code
+    // is looked for only where one was seen.
+    const uint8_t* bytes = track.bytes;
+    auto bit = static_cast<uint64_t>(sync.end);
+    uint16_t seen = 0;
+    int32_t i = 0;
+    for (; i + 4 <= block.length; i += 4, bit += 4 * k_gcr_bits_per_byte) {
+        const uint64_t bits = load_be64(bytes + (bit >> 3U)) << (bit & 7U);
+        const uint16_t a = k_gcr_table[bits >> 54U];
+        const uint16_t b = k_gcr_table[(bits >> 44U) & 0x3FFU];
+        const uint16_t c = k_gcr_table[(bits >> 34U) & 0x3FFU];
+        const uint16_t d = k_gcr_table[(bits >> 24U) & 0x3FFU];
+        out[i] = static_cast<uint8_t>(a);
+        out[i + 1] = static_cast<uint8_t>(b);
+        out[i + 2] = static_cast<uint8_t>(c);
+        out[i + 3] = static_cast<uint8_t>(d);
+        seen |= a | b | c | d;
+    }
+    for (; i < block.length; ++i, bit += k_gcr_bits_per_byte) {
+        const uint16_t value = k_gcr_table[ten_bits_at(bytes, static_cast<int64_t>(bit))];
         out[i] = static_cast<uint8_t>(value);
+        seen |= value;
+    }
+    if ((seen & 0x100U) != 0) {
+        bit = static_cast<uint64_t>(sync.end);
+        for (int32_t j = 0; j < block.length; ++j, bit += k_gcr_bits_per_byte) {
+            if ((k_gcr_table[ten_bits_at(bytes, static_cast<int64_t>(bit))] & 0x100U) != 0) {
+                block.first_invalid = j;
+                break;
+            }
+        }
     }
     return block;
 }
@@ -227,20 +282,30 @@ struct decode_state {
 
 // Reads the data block after the header at sync `index` into `data`: its code.
 uint8_t read_data(const track_stream& track, size_t index, uint8_t* data) {
-    uint8_t block[k_data_bytes] = {};
+    uint8_t block[k_data_bytes];
     const size_t next = (index + 1) % track.sync_count;
     const decoded_block read = decode_block(track, next, block, k_data_bytes);
     if (read.first_invalid == 0 || block[0] != k_data_block_id) {
         return k_no_data_block;
     }
-    // What was read stays, as a drive hands it over with a checksum error.
+    // What was read stays, as a drive hands it over with a checksum error; a block cut
+    // short by the next sync ends in zeros.
+    std::memset(block + read.length, 0, static_cast<size_t>(k_data_bytes - read.length));
     std::memcpy(data, block + 1, k_sector_size);
-    uint8_t sum = 0;
-    for (int32_t i = 1; i <= k_sector_size; ++i) {
-        sum ^= block[i];
+    // The XOR of the 256 bytes, eight at a time.
+    uint64_t folded = 0;
+    for (int32_t i = 0; i < k_sector_size; i += 8) {
+        uint64_t word = 0;
+        std::memcpy(&word, data + i, sizeof word);
+        folded ^= word;
     }
-    return read.first_invalid == k_data_bytes && sum == block[k_data_bytes - 1] ? k_ok
-                                                                                : k_data_checksum;
+    folded ^= folded >> 32U;
+    folded ^= folded >> 16U;
+    folded ^= folded >> 8U;
+    return read.first_invalid == k_data_bytes &&
+                   static_cast<uint8_t>(folded) == block[k_data_bytes - 1]
+               ? k_ok
+               : k_data_checksum;
 }
 
 // Decodes track `number` into its sectors (`sectors`, 256 bytes each, zero) and
@@ -251,6 +316,7 @@ void decode_track(const track_stream& track, int32_t number, uint8_t* sectors, u
     const int32_t count = d64s_sectors_of_track(number);
     if (track.sync_count == 0) {
         std::fill(codes, codes + count, k_no_sync);
+        std::memset(sectors, 0, size_t{k_sector_size} * static_cast<size_t>(count));
         return;
     }
     std::fill(codes, codes + count, k_no_header);
@@ -275,17 +341,26 @@ void decode_track(const track_stream& track, int32_t number, uint8_t* sectors, u
             }
         }
         uint8_t code = k_header_checksum;
-        std::memset(data, 0, sizeof data);
         if (header.checksum_ok()) {
             code = state.id_known && std::memcmp(header.id, state.id, 2) != 0
                        ? k_id_mismatch
                        : read_data(track, index, data);
         }
-        // A later header counts only when it reads cleanly. `data` stays zero for
-        // every code but 1 and 5.
+        // A later header counts only when it reads cleanly. A sector keeps the bytes
+        // of its data block with code 1 or 5, zeros with any other.
         if (headers_seen[sector] == 1 || code == k_ok) {
             codes[sector] = code;
-            std::memcpy(sectors + k_sector_size * sector, data, k_sector_size);
+            uint8_t* bytes = sectors + k_sector_size * sector;
+            if (code == k_ok || code == k_data_checksum) {
+                std::memcpy(bytes, data, k_sector_size);
+            } else {
+                std::memset(bytes, 0, k_sector_size);
+            }
+        }
+    }
+    for (int32_t sector = 0; sector < count; ++sector) {
+        if (headers_seen[sector] == 0) {
+            std::memset(sectors + k_sector_size * sector, 0, k_sector_size);
         }
     }
     state.shortest_sync[number] = shortest;
@@ -371,7 +446,8 @@ bool d64s_open_g64(d64_disk** out_disk, const uint8_t* bytes, uint64_t size) {
     // Room for 42 tracks of sectors, then their codes; the codes move up behind the
     // sectors of the tracks the disk turns out to have.
     const size_t image_size = size_t{k_sector_size + 1} * k_g64_sectors;
-    auto* handle = static_cast<g64_handle*>(std::calloc(1, sizeof(g64_handle) + image_size));
+    // Every sector is written below: its data, or zeros.
+    auto* handle = static_cast<g64_handle*>(std::malloc(sizeof(g64_handle) + image_size));
     *out_disk = reinterpret_cast<d64_disk*>(handle);
     // Scratch for one track: its bytes with the wrap-around, and its syncs.
     const size_t longest = file.max_track_size;
@@ -397,6 +473,8 @@ bool d64s_open_g64(d64_disk** out_disk, const uint8_t* bytes, uint64_t size) {
         int32_t length = 0;
         if (!file.track_data(number, &data, &length)) {
             std::fill_n(codes + first, d64s_sectors_of_track(number), k_no_sync);
+            std::memset(image + int64_t{k_sector_size} * first, 0,
+                        size_t{k_sector_size} * static_cast<size_t>(d64s_sectors_of_track(number)));
             continue;
         }
         load_track(data, length, track);
@@ -417,6 +495,7 @@ bool d64s_open_g64(d64_disk** out_disk, const uint8_t* bytes, uint64_t size) {
     std::memmove(image + int64_t{k_sector_size} * sectors, codes, static_cast<size_t>(sectors));
 
     d64_gcr_decode_info& info = handle->info;
+    info = d64_gcr_decode_info{};
     info.tracks = tracks;
     info.half_tracks_with_data = file.half_tracks_with_data();
     for (int32_t index = 0; index < sectors; ++index) {
