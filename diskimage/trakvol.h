@@ -26,6 +26,11 @@
 extern "C" {
 #endif
 
+// The library's own code is hidden; the functions below are what it exports.
+#if defined(__GNUC__)
+#pragma GCC visibility push(default)
+#endif
+
 // ---------------------------------------------------------------------------
 // Types
 // ---------------------------------------------------------------------------
@@ -406,6 +411,10 @@ bool d64_calculate_file_md5(const d64_disk* disk, const d64_dir_entry* entry, ui
 //   flushed nor closed.
 //   @return false as d64_file_sector_foreach(), or when the stream refused a byte.
 bool d64_export_file(const d64_disk* disk, const d64_dir_entry* entry, FILE* stream);
+
+#if defined(__GNUC__)
+#pragma GCC visibility pop
+#endif
 
 #ifdef __cplusplus
 }

@@ -1,7 +1,7 @@
 #!/bin/sh
-# Installs the build into a scratch prefix, then builds the consumer program twice,
-# through find_package(trakvol) and through pkg-config, and checks that both list
-# the image as floppeek does.
+# Installs the build into a scratch prefix, then builds the consumer program through
+# find_package(trakvol) and through pkg-config, each with the shared and with the
+# static library, and checks that every build lists the image as floppeek does.
 # run.sh BUILD_DIR CONSUMER_SOURCE_DIR FLOPPEEK IMAGE
 set -eu
 build=$1 source=$2 floppeek=$3 image=$4
@@ -15,12 +15,23 @@ cmake -S "$source" -B "$work/cmake" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" 
 cmake --build "$work/cmake" >/dev/null
 "$work/cmake/list_directory" "$image" >"$work/by_cmake"
 cmp "$work/expected" "$work/by_cmake"
+"$work/cmake/list_directory_static" "$image" >"$work/by_cmake_static"
+cmp "$work/expected" "$work/by_cmake_static"
 
 PKG_CONFIG_PATH=$(dirname "$(find "$work/prefix" -name trakvol.pc)")
 export PKG_CONFIG_PATH
 # shellcheck disable=SC2046 # the flags are meant to split into words
 cc -std=c99 -Wall -Wextra -Wpedantic -Werror "$source/list_directory.c" -o "$work/by_pkgconfig" \
     $(pkg-config --cflags --libs trakvol)
-"$work/by_pkgconfig" "$image" >"$work/by_pkgconfig.out"
+LD_LIBRARY_PATH=$(pkg-config --variable=libdir trakvol) "$work/by_pkgconfig" "$image" \
+    >"$work/by_pkgconfig.out"
 cmp "$work/expected" "$work/by_pkgconfig.out"
-echo "consumers built through find_package and pkg-config list the image as floppeek does"
+# The static library, with what `pkg-config --static` says it needs besides.
+# shellcheck disable=SC2046
+cc -std=c99 -Wall -Wextra -Wpedantic -Werror "$source/list_directory.c" \
+    -o "$work/by_pkgconfig_static" $(pkg-config --cflags trakvol) \
+    -Wl,-Bstatic $(pkg-config --libs-only-L trakvol) -ltrakvol -Wl,-Bdynamic \
+    $(pkg-config --static --libs-only-l trakvol | sed 's/-ltrakvol//')
+"$work/by_pkgconfig_static" "$image" >"$work/by_pkgconfig_static.out"
+cmp "$work/expected" "$work/by_pkgconfig_static.out"
+echo "consumers built through find_package and pkg-config, shared and static, list the image as floppeek does"
