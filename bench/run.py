@@ -9,7 +9,8 @@ of the default number of jobs (one per CPU) over --jobs=1, the cost of --recursi
 over the same images packed one per .zip and one per .d64.gz, the cost of --json
 against -w, the cost per byte of --recursive -w over full D81 images (a quarter as
 many, 100 files each) against the D64 images, the cost of --recursive -w over the
-same disks written as G64 track dumps against the D64s, and the peak resident memory of floppeek. A third baseline, read_files, only reads every
+same disks written as G64 track dumps against the D64s, the cost of --extract of
+every file into /dev/shm against tar -x of the same files there, and the peak resident memory of floppeek. A third baseline, read_files, only reads every
 file whole: the floor for any folder walk.
 
     python3 bench/run.py                  # N = 100 and 2000, 7 runs each
@@ -46,6 +47,8 @@ MAX_JSON_OVER_WIDE = 1.5
 MAX_D81_OVER_D64_PER_BYTE = 1.0
 # --recursive -w over the same disks as G64 files (decoded from GCR) and as D64s.
 MAX_G64_OVER_D64 = 2.0
+# --extract of every image into a RAM-backed folder against tar -x of the same files.
+MAX_EXTRACT_OVER_TAR = 1.25
 # The gains from more jobs are judged on large folders only: 100 images take a few
 # milliseconds, where starting the threads and the first touch of each one's memory
 # weigh as much as the work.
@@ -114,6 +117,35 @@ def packed_copies(files, work, count):
     return zipped, gzipped
 
 
+def bench_extract(floppeek, folder, runs, work):
+    """floppeek --extract (default jobs) against tar -x of the tree it writes, both into
+    a RAM-backed folder, each run into a fresh one; medians of `runs`."""
+    shm = tempfile.mkdtemp(prefix="floppeek-extract.", dir="/dev/shm" if os.path.isdir("/dev/shm") else None)
+    try:
+        reference = os.path.join(shm, "reference")
+        subprocess.run([floppeek, "--extract=" + reference, folder], check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        archive = os.path.join(work, "extracted.tar")
+        subprocess.run(["tar", "-cf", archive, "-C", reference, "."], check=True)
+        shutil.rmtree(reference)
+        times = {"floppeek --extract": [], "tar -x": []}
+        for run in range(runs):
+            target = os.path.join(shm, f"run{run}")
+            os.makedirs(target + "-tar")
+            start = time.perf_counter()
+            subprocess.run(["tar", "-xf", archive, "-C", target + "-tar"], check=True)
+            times["tar -x"].append(time.perf_counter() - start)
+            start = time.perf_counter()
+            subprocess.run([floppeek, "--extract=" + target, folder], check=True,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            times["floppeek --extract"].append(time.perf_counter() - start)
+            shutil.rmtree(target)
+            shutil.rmtree(target + "-tar")
+        return {name: statistics.median(samples) for name, samples in times.items()}
+    finally:
+        shutil.rmtree(shm, ignore_errors=True)
+
+
 def bench_folder(tools, count, runs, work):
     floppeek, generator, read_files = tools
     folder = os.path.join(work, f"images{count}")
@@ -154,6 +186,7 @@ def bench_folder(tools, count, runs, work):
         "read_files": [read_files, *files],
     }
     times, rss = measure(commands, runs, os.path.join(work, "rss"))
+    extract = bench_extract(floppeek, folder, runs, work)
     megabytes = sum(os.path.getsize(path) for path in files) / 1e6
     d81_megabytes = sum(os.path.getsize(path) for path in d81_files) / 1e6
     print(f"\nN = {count} images ({megabytes:.1f} MB), {runs} runs each, "
@@ -193,6 +226,9 @@ def bench_folder(tools, count, runs, work):
           f"--recursive -w per byte, D81 ({d81_megabytes:.1f} MB) / D64 = "
           f"{ratios['d81_per_byte']:.2f}")
     print(f"  --recursive -w over the disks as G64 / as D64 = {ratios['g64']:.2f}")
+    ratios["extract"] = extract["floppeek --extract"] / extract["tar -x"]
+    print(f"  floppeek --extract {extract['floppeek --extract']:.4f} s / tar -x "
+          f"{extract['tar -x']:.4f} s of the same files = {ratios['extract']:.2f}")
     return ratios
 
 
@@ -223,7 +259,8 @@ def main():
                "floppeek --recursive -w over .zip / floppeek -w --jobs=1", True),
               ("d81_per_byte", MAX_D81_OVER_D64_PER_BYTE,
                "floppeek --recursive -w per byte, D81 / D64", True),
-              ("g64", MAX_G64_OVER_D64, "floppeek --recursive -w, G64 / D64", True)]
+              ("g64", MAX_G64_OVER_D64, "floppeek --recursive -w, G64 / D64", True),
+              ("extract", MAX_EXTRACT_OVER_TAR, "floppeek --extract / tar -x", True)]
     for count, ratios in zip(args.counts, results):
         for key, limit, what, parallel in limits:
             if parallel and count < PARALLEL_TARGETS_FROM_N:
