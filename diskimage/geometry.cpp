@@ -42,16 +42,6 @@ constexpr d64s_format_layout k_layouts[] = {
      .excluded_tracks = {k_d81_directory_track, 0},
      .max_directory_slots = 296,
      .longest_track = k_d81_sectors_per_track},
-    // A G64 decodes into the sectors of a 1541 disk.
-    {.header_track = k_directory_track,
-     .header_sector = k_header_sector,
-     .directory_track = k_directory_track,
-     .first_directory_sector = k_first_directory_sector,
-     .name_offset = 144,
-     .id_offset = 162,
-     .excluded_tracks = {k_directory_track, 0},
-     .max_directory_slots = 144,
-     .longest_track = 21},
 };
 
 // The handle is one heap block, released with free().
@@ -91,7 +81,8 @@ bool has_length(uint64_t image_size, int32_t sectors) {
 } // namespace
 
 const d64s_format_layout& d64s_layout(const d64_disk* disk) {
-    return k_layouts[disk->format];
+    // A G64 decodes into the sectors of a 1541 disk.
+    return k_layouts[disk->format == D64_FORMAT_G64 ? D64_FORMAT_D64 : disk->format];
 }
 
 int32_t d64s_sector_count(int32_t track_count) {

@@ -60,13 +60,7 @@ std::vector<test_image> seed_images() {
     images.push_back(broken);
 
     test_image names = image_formatted(35, false, "\x0d\x80\xff\x7f", "\xa0\x00");
-    test_entry entry;
-    for (int slot = 0; slot < 16; ++slot) {
-        for (int i = 0; i < 16; ++i) {
-            entry.name[i] = static_cast<uint8_t>(slot * 16 + i);
-        }
-        image_set_entry(names, slot, entry);
-    }
+    image_set_every_byte_name(names);
     images.push_back(names);
 
     // A D71 with files on both sides and error codes; a D81 whose directory runs over

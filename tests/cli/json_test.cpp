@@ -90,13 +90,7 @@ TEST_F(cli, json_keeps_archive_members_and_raw_names) {
 // line breaks; the record writes each control code as a \u escape, C1 ones too.
 TEST_F(cli, unicode_names_of_every_byte_value_hold_no_raw_control_byte) {
     test_image image = image_formatted(35, false);
-    test_entry entry;
-    for (int slot = 0; slot < 16; ++slot) {
-        for (int i = 0; i < 16; ++i) {
-            entry.name[i] = static_cast<uint8_t>(slot * 16 + i);
-        }
-        image_set_entry(image, slot, entry);
-    }
+    image_set_every_byte_name(image);
     const std::string path = save(image, "all.d64");
     for (const auto& options :
          {std::vector<std::string>{"--unicode", "-w", "-s"}, {"--unicode=lower", "-s"},

@@ -370,6 +370,16 @@ std::vector<track_sector> image_add_file(test_image& image, int slot, uint8_t ty
     return chain;
 }
 
+void image_set_every_byte_name(test_image& image) {
+    test_entry entry;
+    for (int slot = 0; slot < 16; ++slot) {
+        for (int i = 0; i < 16; ++i) {
+            entry.name[static_cast<size_t>(i)] = static_cast<uint8_t>(slot * 16 + i);
+        }
+        image_set_entry(image, slot, entry);
+    }
+}
+
 bool image_save(const test_image& image, const std::string& path) {
     FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) {

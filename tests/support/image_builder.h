@@ -85,6 +85,10 @@ std::vector<track_sector> image_add_file(test_image& image, int slot, uint8_t ty
                                          std::string_view name, const std::vector<uint8_t>& payload,
                                          track_sector start = {1, 0}, int interleave = 10);
 
+// Slots 0-15 of `image` hold names of every byte value: slot n bytes 16n to 16n+15,
+// each a closed PRG without a chain.
+void image_set_every_byte_name(test_image& image);
+
 bool image_save(const test_image& image, const std::string& path);
 
 // The sample disk the README shows: 35 tracks with error codes, files of every type,

@@ -161,13 +161,7 @@ TEST(catalogue, image_disk_bam_and_errors_follow_the_geometry) {
 
 TEST(catalogue, names_of_every_byte_value_stay_printable_and_exact_in_hex) {
     test_image image = image_formatted(35, false);
-    test_entry entry;
-    for (int slot = 0; slot < 16; ++slot) {
-        for (int i = 0; i < 16; ++i) {
-            entry.name[i] = static_cast<uint8_t>(slot * 16 + i);
-        }
-        image_set_entry(image, slot, entry);
-    }
+    image_set_every_byte_name(image);
     const json files = record_of(image)["files"]; // parsing checks the UTF-8 too
     ASSERT_EQ(files.size(), 16u);
     for (int slot = 0; slot < 16; ++slot) {
