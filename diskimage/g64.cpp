@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstdlib>
 #include <cstring>
 
@@ -50,8 +49,9 @@ constexpr int32_t k_header_bytes = 6;
 constexpr uint8_t k_data_block_id = 0x07;
 constexpr int32_t k_data_bytes = 2 + k_sector_size;
 // Bits a block may read on past the end of a track, and then some for the reader,
-// which loads 8 bytes at a time.
+// which loads 8 bytes at a time; before the track, its last bytes, for the sync scan.
 constexpr int64_t k_wrap_bytes = k_data_bytes * k_gcr_bits_per_byte / 8 + 12;
+constexpr int32_t k_context_bytes = 2;
 
 // 10 bits of GCR (two 5-bit codes, high nybble first) -> the byte they encode in
 // bits 0-7; bit 8 set when a code is not one of the sixteen.
@@ -75,22 +75,6 @@ constexpr std::array<uint16_t, 1024> make_gcr_table() {
 }
 
 constexpr auto k_gcr_table = make_gcr_table();
-
-constexpr std::array<uint8_t, 256> make_ones_table(bool leading) {
-    std::array<uint8_t, 256> table{};
-    for (uint32_t byte = 0; byte < 256; ++byte) {
-        uint8_t count = 0;
-        while (count < 8 && ((byte >> (leading ? 7 - count : count)) & 1U) != 0) {
-            ++count;
-        }
-        table[byte] = count;
-    }
-    return table;
-}
-
-// One bits at the start (most significant end) and at the end of a byte.
-constexpr auto k_leading_ones = make_ones_table(true);
-constexpr auto k_trailing_ones = make_ones_table(false);
 
 uint32_t read_le16(const uint8_t* bytes) {
     return bytes[0] | uint32_t{bytes[1]} << 8U;
@@ -121,9 +105,6 @@ struct track_stream {
 // Each sync takes 11 bits at least: 10 ones and the zero that ends them.
 constexpr size_t k_bits_per_sync = 11;
 
-// Finds every sync of the circular track. The scan starts in a byte that holds a zero
-// bit, so every run of ones is seen whole, once, and each byte is visited once more
-// at most. A track of ones only has no sync: no zero ends the run.
 // The 64 bits from `at`, the first byte's most significant bit first.
 uint64_t load_be64(const uint8_t* at) {
     uint64_t bits = 0;
@@ -131,68 +112,70 @@ uint64_t load_be64(const uint8_t* at) {
     return __builtin_bswap64(bits);
 }
 
-// True when the 64 bits from `at` hold a run of 10 one bits.
-bool has_ten_ones(const uint8_t* at) {
-    const uint64_t bits = load_be64(at);
-    const uint64_t two = bits & (bits >> 1U);
-    const uint64_t four = two & (two >> 2U);
-    const uint64_t eight = four & (four >> 4U);
-    return (eight & (two >> 8U)) != 0;
+bool bit_at(const uint8_t* bytes, int64_t bit) {
+    return ((bytes[bit / 8] >> (7 - bit % 8)) & 1U) != 0;
 }
 
-void find_syncs(const uint8_t* data, int32_t length, track_stream& track) {
-    track.sync_count = 0;
-    int32_t first = 0;
-    while (first < length && data[first] == 0xFF) {
-        ++first;
-    }
-    if (first == length) {
-        return;
-    }
-    // Syncs found before the scan wraps round lie after those found behind it.
-    size_t before_wrap = 0;
-    int32_t run = k_trailing_ones[data[first]];
-    int32_t index = first + 1 == length ? 0 : first + 1;
-    for (int32_t step = 1; step <= length;) {
-        // Most of a track is data, where GCR never has more than 8 ones in a row. When
-        // the open run ends short in this byte and the 8 bytes from here hold no 10
-        // ones, no sync ends in their first 6: the run open after them is the trailing
-        // ones of those 48 bits.
-        if (index + 8 <= length && step + 6 <= length && data[index] != 0xFF &&
-            run + k_leading_ones[data[index]] < k_min_sync_bits && !has_ten_ones(data + index)) {
-            run = std::countr_one(load_be64(data + index) >> 16U);
-            index += 6;
-            step += 6;
-            continue;
-        }
-        before_wrap = index == 0 ? track.sync_count : before_wrap;
-        const uint8_t byte = data[index];
-        if (byte == 0xFF) {
+// The one bits just before the zero bit at `end`, counted back round the circle, a
+// whole byte at a time where they fill one.
+int32_t run_before(const track_stream& track, int64_t end) {
+    int32_t run = 0;
+    for (int64_t bit = end - 1;;) {
+        bit = bit < 0 ? bit + track.bit_count : bit;
+        if (bit % 8 == 7 && track.bytes[bit / 8] == 0xFF) {
             run += 8;
+            bit -= 8;
+        } else if (bit_at(track.bytes, bit)) {
+            ++run;
+            --bit;
         } else {
-            run += k_leading_ones[byte];
-            if (run >= k_min_sync_bits) {
-                const int32_t end = 8 * index + k_leading_ones[byte];
-                track.syncs[track.sync_count++] = {end - run, end, run};
-            }
-            run = k_trailing_ones[byte];
+            return run;
         }
-        index = index + 1 == length ? 0 : index + 1;
-        ++step;
     }
-    if (first + 1 < length) { // else the scan began at index 0: in order already
-        std::rotate(track.syncs, track.syncs + before_wrap, track.syncs + track.sync_count);
+}
+
+// Finds every sync of the circular track, in track order: the zero bits whose ten
+// predecessors are ones. Each 8-byte window holds 16 bits before 48 new ones, so that
+// every bit is looked at once as new; a run of ones is then counted back from its end
+// round the circle. A track of ones only has no sync: no zero ends the run.
+void find_syncs(int32_t length, track_stream& track) {
+    static_assert(k_min_sync_bits == 10, "the windows look for ten ones before a zero");
+    track.sync_count = 0;
+    const uint8_t* windows = track.bytes - k_context_bytes;
+    constexpr uint64_t k_new_bits = (uint64_t{1} << 48U) - 1;
+    for (int32_t i = 0; i < length; i += 6) {
+        // Bit b (47 to 0) of the window is track bit 8 * i + 47 - b.
+        const uint64_t window = load_be64(windows + i);
+        const uint64_t one = window >> 1U;
+        const uint64_t two = one & (one >> 1U);
+        const uint64_t four = two & (two >> 2U);
+        const uint64_t eight = four & (four >> 4U);
+        uint64_t ends = ~window & eight & (two >> 8U) & k_new_bits;
+        while (ends != 0) {
+            const int b = 63 - __builtin_clzll(ends);
+            ends &= ~(uint64_t{1} << static_cast<unsigned>(b));
+            const int64_t end = int64_t{8} * i + 47 - b;
+            if (end >= track.bit_count) {
+                break; // the window reaches into the next turn of the track
+            }
+            const int32_t run = run_before(track, end);
+            track.syncs[track.sync_count++] = {static_cast<int32_t>(end - run),
+                                               static_cast<int32_t>(end), run};
+        }
     }
 }
 
 void load_track(const uint8_t* data, int32_t length, track_stream& track) {
     track.bit_count = int64_t{8} * length;
+    for (int32_t i = 1; i <= k_context_bytes; ++i) {
+        track.bytes[-i] = data[((length - i) % length + length) % length];
+    }
     for (int64_t filled = 0; filled < length + k_wrap_bytes;) {
         const int64_t chunk = std::min<int64_t>(length, length + k_wrap_bytes - filled);
         std::memcpy(track.bytes + filled, data, static_cast<size_t>(chunk));
         filled += chunk;
     }
-    find_syncs(data, length, track);
+    find_syncs(length, track);
 }
 
 uint32_t ten_bits_at(const uint8_t* bytes, int64_t bit) {
@@ -221,8 +204,11 @@ decoded_block decode_block(const track_stream& track, size_t index, uint8_t* out
     auto bit = static_cast<uint64_t>(sync.end);
     uint16_t seen = 0;
     int32_t i = 0;
-    for (; i + 4 <= block.length; i += 4, bit += 4 * k_gcr_bits_per_byte) {
-        const uint64_t bits = load_be64(bytes + (bit >> 3U)) << (bit & 7U);
+    // Every 40 bits are 5 whole bytes: the shift stays the same through the block.
+    const uint8_t* group = bytes + (bit >> 3U);
+    const unsigned shift = bit & 7U;
+    for (; i + 4 <= block.length; i += 4, group += 5) {
+        const uint64_t bits = load_be64(group) << shift;
         const uint16_t a = k_gcr_table[bits >> 54U];
         const uint16_t b = k_gcr_table[(bits >> 44U) & 0x3FFU];
         const uint16_t c = k_gcr_table[(bits >> 34U) & 0x3FFU];
@@ -233,6 +219,7 @@ decoded_block decode_block(const track_stream& track, size_t index, uint8_t* out
         out[i + 3] = static_cast<uint8_t>(d);
         seen |= a | b | c | d;
     }
+    bit += static_cast<uint64_t>(i) * k_gcr_bits_per_byte;
     for (; i < block.length; ++i, bit += k_gcr_bits_per_byte) {
         const uint16_t value = k_gcr_table[ten_bits_at(bytes, static_cast<int64_t>(bit))];
         out[i] = static_cast<uint8_t>(value);
@@ -452,11 +439,12 @@ bool d64s_open_g64(d64_disk** out_disk, const uint8_t* bytes, uint64_t size) {
     // Scratch for one track: its bytes with the wrap-around, and its syncs.
     const size_t longest = file.max_track_size;
     track_stream track;
-    track.bytes = static_cast<uint8_t*>(std::malloc(longest + k_wrap_bytes));
+    auto* scratch = static_cast<uint8_t*>(std::malloc(k_context_bytes + longest + k_wrap_bytes));
+    track.bytes = scratch != nullptr ? scratch + k_context_bytes : nullptr;
     track.syncs = static_cast<sync_mark*>(
         std::malloc(sizeof(sync_mark) * (8 * longest / k_bits_per_sync + 1)));
-    if (handle == nullptr || track.bytes == nullptr || track.syncs == nullptr) {
-        std::free(track.bytes);
+    if (handle == nullptr || scratch == nullptr || track.syncs == nullptr) {
+        std::free(scratch);
         std::free(track.syncs);
         std::free(handle);
         *out_disk = nullptr;
@@ -480,7 +468,7 @@ bool d64s_open_g64(d64_disk** out_disk, const uint8_t* bytes, uint64_t size) {
         load_track(data, length, track);
         decode_track(track, number, image + int64_t{k_sector_size} * first, codes + first, state);
     }
-    std::free(track.bytes);
+    std::free(scratch);
     std::free(track.syncs);
 
     // 35 tracks, or 40 or 42 when a track beyond holds a header that reads.
