@@ -100,6 +100,9 @@ std::vector<uint8_t> write_track(const test_image& image, int track,
             write_sector(out, image, at, {});
         }
     }
+    if (planted(faults, gcr_fault::sync_across_end, {track, 0}, true)) {
+        turn = 4; // one of the first sync's five 0xFF bytes stays at the start
+    }
     const int zone = (track > 17) + (track > 24) + (track > 30);
     out.bytes.resize(std::max<size_t>(out.bytes.size(), k_zone_lengths[zone]), 0x55);
     std::vector<uint8_t> bytes = out.bytes;

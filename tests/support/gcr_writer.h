@@ -19,6 +19,7 @@ enum class gcr_fault {
     no_syncs,        // the whole track: no sync anywhere
     no_data,         // the whole track: the file holds none (offset 0)
     over_the_end,    // the whole track: turned so that this sector's data block wraps
+    sync_across_end, // the whole track: turned 4 bytes, its first sync over the end
     unaligned,       // the whole track: shifted by 3 bits, no sync on a byte boundary
 };
 

@@ -81,6 +81,9 @@ TEST(g64, planted_faults_decode_to_the_codes_a_drive_reports) {
         {"no syncs", sample, {{fault::no_syncs, {5, 0}}}, whole_track(5, 3), 0},
         {"no data", sample, {{fault::no_data, {30, 0}}}, whole_track(30, 3), 0},
         {"over the end", sample, {{fault::over_the_end, {18, 1}}}, {}, 0},
+        // Track 35 (6250 bytes) ends 16 bits into the scan's last window: the sync
+        // that ends at bit 8 must not be found twice.
+        {"sync over the end", sample, {{fault::sync_across_end, {35, 0}}}, {}, 0},
         {"unaligned", sample, {{fault::unaligned, {18, 0}}, {fault::unaligned, {1, 0}}}, {}, 0},
         // Two more copies make track 31 longer than a zone-3 track, not than the largest.
         {"a later clean copy wins",
