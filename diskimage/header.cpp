@@ -63,98 +63,17 @@ const uint8_t* d71_side2_free_counts(const d64_disk* disk) {
     return d64s_sector(disk, k_d71_bam_track, 0) + k_d71_side2_free_offset;
 }
 
-bam_entry bam_entry_of(const d64_disk* disk, int32_t track) {
-    if (disk->format == D64_FORMAT_D81) {
-        const int32_t bam_sector = track <= k_d81_directory_track ? 1 : 2;
-        const uint8_t* entry = d64s_sector(disk, k_d81_directory_track, bam_sector) +
-                               k_d81_bam_offset +
-                               k_d81_bam_entry_bytes * ((track - 1) % k_d81_directory_track);
-        return {entry, entry + 1};
-    }
-    if (disk->format == D64_FORMAT_D71 && track > k_d71_side_tracks) {
-        const int32_t index = track - k_d71_side_tracks - 1;
-        return {d71_side2_free_counts(disk) + index,
-                d64s_sector(disk, k_d71_bam_track, 0) + k_d71_side2_bitmap_bytes * index};
-    }
-    // The BAM entry of track t is 4 bytes at offset 4*t of the header sector: a free
-    // count, then the bitmap. Tracks 36 and up follow the same formula and so overlap
-    // the disk name and id.
-    const uint8_t* entry = d64s_header_sector(disk) + 4 * track;
-    return {entry, entry + 1};
-}
-
-} // namespace
-
-bool d64_get_disk_name(const d64_disk* disk, char* name) {
-    if (disk == nullptr) {
-        return false;
-    }
-    return copy_header_field(disk, name, d64s_layout(disk).name_offset, k_disk_name_length);
-}
-
-bool d64_get_disk_id(const d64_disk* disk, char* id) {
-    if (disk == nullptr) {
-        return false;
-    }
-    return copy_header_field(disk, id, d64s_layout(disk).id_offset, k_disk_id_length);
-}
-
-bool d64_is_sector_allocated(const d64_disk* disk, int32_t track, int32_t sector) {
-    if (disk == nullptr) {
-        return false;
-    }
-    const uint8_t bitmap_byte = bam_entry_of(disk, track).bitmap[sector / 8];
-    const auto mask = static_cast<uint8_t>(1U << (sector % 8));
-    return (bitmap_byte & mask) == 0;
-}
-
-bool d64_get_sector_error_info(const d64_disk* disk, int32_t track, int32_t sector, uint8_t* code) {
-    if (disk == nullptr || code == nullptr) {
-        return false;
-    }
-    *code = k_no_error;
-    if (disk->error_info_size != 0) {
-        *code = disk->image[disk->sector_data_size +
-                            static_cast<uint64_t>(d64s_track_start(disk, track) + sector)];
-    }
-    return true;
-}
-
-bool d64_get_track_free_count(const d64_disk* disk, int32_t track, uint8_t* count) {
-    if (disk == nullptr || count == nullptr || track < 1 || track > disk->track_count) {
-        return false;
-    }
-    *count = *bam_entry_of(disk, track).free_count;
-    return true;
-}
-
-bool d64_count_free_sectors(const d64_disk* disk, int32_t* total) {
-    if (disk == nullptr || total == nullptr) {
-        return false;
-    }
-    const d64s_format_layout& layout = d64s_layout(disk);
-    *total = 0;
-    for (int32_t track = 1; track <= disk->track_count; ++track) {
-        // The directory track (and a 1571's second BAM track) never counts as free space.
-        if (track != layout.excluded_tracks[0] && track != layout.excluded_tracks[1]) {
-            *total += *bam_entry_of(disk, track).free_count;
-        }
-    }
-    return true;
-}
-
 // ---------------------------------------------------------------------------
-// Where a D64 of more than 35 tracks keeps the BAM of tracks 36 and up
+// Where a D64 of more than 35 tracks keeps the BAM of tracks 36 to 40
 // ---------------------------------------------------------------------------
-
-namespace {
 
 constexpr int32_t k_extended_bam_entry_bytes = 4; // free count and a 3-byte bitmap
 constexpr int32_t k_speeddos_offset = 0xC0;
 constexpr int32_t k_dolphindos_offset = 0xAC;
-// Entries at 4*t: tracks 36-42 at 144-171, over the disk name and id.
+// Entries at 4*t: tracks 36-40 at 144-163, over the disk name.
 constexpr int32_t k_prologic_offset = 4 * (k_min_track_count + 1);
-constexpr int32_t k_last_track_of_short_layouts = 40;
+// Five entries, tracks 36-40, in every layout.
+constexpr int32_t k_last_extended_bam_track = 40;
 
 struct extended_layout {
     d64_bam_layout layout;
@@ -163,12 +82,12 @@ struct extended_layout {
 };
 
 constexpr extended_layout k_extended_layouts[] = {
-    {D64_BAM_LAYOUT_PROLOGIC, k_prologic_offset, k_max_track_count},
-    {D64_BAM_LAYOUT_SPEEDDOS, k_speeddos_offset, k_last_track_of_short_layouts},
-    {D64_BAM_LAYOUT_DOLPHINDOS, k_dolphindos_offset, k_last_track_of_short_layouts},
+    {D64_BAM_LAYOUT_PROLOGIC, k_prologic_offset, k_last_extended_bam_track},
+    {D64_BAM_LAYOUT_SPEEDDOS, k_speeddos_offset, k_last_extended_bam_track},
+    {D64_BAM_LAYOUT_DOLPHINDOS, k_dolphindos_offset, k_last_extended_bam_track},
 };
 
-// The entries of tracks 36 up to the disk's last track (or the layout's) in one layout.
+// The entries of tracks 36 up to the disk's last track (at most 40) in one layout.
 struct extended_area {
     const uint8_t* entries;
     int32_t tracks;
@@ -204,16 +123,12 @@ bool is_all_zero(const extended_area& area) {
     return true;
 }
 
-} // namespace
-
-bool d64_detect_bam_layout(const d64_disk* disk, d64_bam_layout* layout, int32_t* free_blocks) {
-    if (disk == nullptr || layout == nullptr || free_blocks == nullptr) {
-        return false;
-    }
+// The one layout that fits the disk, or null: none or more than one fits, or the
+// disk has no tracks past 35.
+const extended_layout* chosen_layout(const d64_disk* disk) {
     if ((disk->format != D64_FORMAT_D64 && disk->format != D64_FORMAT_G64) ||
-        disk->track_count == k_min_track_count) {
-        *layout = D64_BAM_LAYOUT_NONE;
-        return true;
+        disk->track_count <= k_min_track_count) {
+        return nullptr;
     }
     const extended_layout* chosen = nullptr;
     int32_t candidates = 0;
@@ -224,20 +139,124 @@ bool d64_detect_bam_layout(const d64_disk* disk, d64_bam_layout* layout, int32_t
             ++candidates;
         }
     }
-    if (candidates != 1) {
+    return candidates == 1 ? chosen : nullptr;
+}
+
+// A D64 of more than 35 tracks keeps the BAM entries of tracks 36-40 where its DOS
+// put them; the detected layout tells where. Without one, and always for tracks 41
+// and 42, which no DOS keeps a BAM for, a track has no entry.
+bam_entry bam_entry_of(const d64_disk* disk, int32_t track) {
+    if (disk->format == D64_FORMAT_D81) {
+        const int32_t bam_sector = track <= k_d81_directory_track ? 1 : 2;
+        const uint8_t* entry = d64s_sector(disk, k_d81_directory_track, bam_sector) +
+                               k_d81_bam_offset +
+                               k_d81_bam_entry_bytes * ((track - 1) % k_d81_directory_track);
+        return {entry, entry + 1};
+    }
+    if (disk->format == D64_FORMAT_D71 && track > k_d71_side_tracks) {
+        const int32_t index = track - k_d71_side_tracks - 1;
+        return {d71_side2_free_counts(disk) + index,
+                d64s_sector(disk, k_d71_bam_track, 0) + k_d71_side2_bitmap_bytes * index};
+    }
+    if (track > k_min_track_count) {
+        const extended_layout* layout = chosen_layout(disk);
+        if (layout == nullptr || track > layout->last_track) {
+            return {nullptr, nullptr};
+        }
+        const uint8_t* entry = d64s_header_sector(disk) + layout->offset +
+                               k_extended_bam_entry_bytes * (track - k_min_track_count - 1);
+        return {entry, entry + 1};
+    }
+    // The BAM entry of track t is 4 bytes at offset 4*t of the header sector: a free
+    // count, then the bitmap.
+    const uint8_t* entry = d64s_header_sector(disk) + 4 * track;
+    return {entry, entry + 1};
+}
+
+// A track without a BAM entry has no free sector.
+uint8_t free_count_of(const bam_entry& entry) {
+    return entry.free_count != nullptr ? *entry.free_count : 0;
+}
+
+} // namespace
+
+bool d64_get_disk_name(const d64_disk* disk, char* name) {
+    if (disk == nullptr) {
+        return false;
+    }
+    return copy_header_field(disk, name, d64s_layout(disk).name_offset, k_disk_name_length);
+}
+
+bool d64_get_disk_id(const d64_disk* disk, char* id) {
+    if (disk == nullptr) {
+        return false;
+    }
+    return copy_header_field(disk, id, d64s_layout(disk).id_offset, k_disk_id_length);
+}
+
+bool d64_is_sector_allocated(const d64_disk* disk, int32_t track, int32_t sector) {
+    if (disk == nullptr) {
+        return false;
+    }
+    // A track without a BAM entry is all allocated, as the drive sees it.
+    const bam_entry entry = bam_entry_of(disk, track);
+    if (entry.bitmap == nullptr) {
+        return true;
+    }
+    const uint8_t bitmap_byte = entry.bitmap[sector / 8];
+    const auto mask = static_cast<uint8_t>(1U << (sector % 8));
+    return (bitmap_byte & mask) == 0;
+}
+
+bool d64_get_sector_error_info(const d64_disk* disk, int32_t track, int32_t sector, uint8_t* code) {
+    if (disk == nullptr || code == nullptr) {
+        return false;
+    }
+    *code = k_no_error;
+    if (disk->error_info_size != 0) {
+        *code = disk->image[disk->sector_data_size +
+                            static_cast<uint64_t>(d64s_track_start(disk, track) + sector)];
+    }
+    return true;
+}
+
+bool d64_get_track_free_count(const d64_disk* disk, int32_t track, uint8_t* count) {
+    if (disk == nullptr || count == nullptr || track < 1 || track > disk->track_count) {
+        return false;
+    }
+    *count = free_count_of(bam_entry_of(disk, track));
+    return true;
+}
+
+bool d64_count_free_sectors(const d64_disk* disk, int32_t* total) {
+    if (disk == nullptr || total == nullptr) {
+        return false;
+    }
+    const d64s_format_layout& layout = d64s_layout(disk);
+    *total = 0;
+    for (int32_t track = 1; track <= disk->track_count; ++track) {
+        // The directory track (and a 1571's second BAM track) never counts as free space.
+        if (track != layout.excluded_tracks[0] && track != layout.excluded_tracks[1]) {
+            *total += free_count_of(bam_entry_of(disk, track));
+        }
+    }
+    return true;
+}
+
+bool d64_detect_bam_layout(const d64_disk* disk, d64_bam_layout* layout, int32_t* free_blocks) {
+    if (disk == nullptr || layout == nullptr || free_blocks == nullptr) {
+        return false;
+    }
+    if ((disk->format != D64_FORMAT_D64 && disk->format != D64_FORMAT_G64) ||
+        disk->track_count == k_min_track_count) {
+        *layout = D64_BAM_LAYOUT_NONE;
+        return true;
+    }
+    const extended_layout* chosen = chosen_layout(disk);
+    if (chosen == nullptr) {
         *layout = D64_BAM_LAYOUT_UNKNOWN;
         return true;
     }
     *layout = chosen->layout;
-    // Tracks 1-35 from the usual entries (track 18 left out), the rest from the layout.
-    int32_t total = 0;
-    for (int32_t track = 1; track <= k_min_track_count; ++track) {
-        total += track != k_directory_track ? *bam_entry_of(disk, track).free_count : 0;
-    }
-    const extended_area area = area_of(disk, *chosen);
-    for (int32_t i = 0; i < area.tracks; ++i) {
-        total += area.entries[k_extended_bam_entry_bytes * i];
-    }
-    *free_blocks = total;
-    return true;
+    return d64_count_free_sectors(disk, free_blocks);
 }

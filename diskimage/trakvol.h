@@ -277,7 +277,8 @@ bool d64_get_disk_name(const d64_disk* disk, char* name);
 bool d64_get_disk_id(const d64_disk* disk, char* id);
 
 // d64_is_sector_allocated() :
-//   @return true when the BAM marks the sector allocated; false when it is free or
+//   @return true when the BAM marks the sector allocated (or the track has no BAM
+//   entry: tracks 36-42 of a D64, see d64_bam_layout); false when it is free or
 //   the handle is null. track/sector are not checked: keep them valid.
 bool d64_is_sector_allocated(const d64_disk* disk, int32_t track, int32_t sector);
 
@@ -289,22 +290,28 @@ bool d64_get_sector_error_info(const d64_disk* disk, int32_t track, int32_t sect
 
 // d64_get_track_free_count() :
 //   Stores the free count byte of the BAM entry of `track` into *count, as the BAM
-//   says it, whatever the bitmap holds. (Since 2.1.)
+//   says it, whatever the bitmap holds; 0 for a track without a BAM entry (tracks
+//   36-42 of a D64, see d64_bam_layout). (Since 2.1.)
 //   @return false when `disk` or `count` is null or the image has no such track.
 bool d64_get_track_free_count(const d64_disk* disk, int32_t track, uint8_t* count);
 
 // d64_count_free_sectors() :
 //   Stores the sum of the BAM's per-track free counts into *total, the "blocks free"
 //   of the listing: the directory track left out (18; on a D71 also 53, the BAM track
-//   of side 2; on a D81 40).
+//   of side 2; on a D81 40). A track without a BAM entry adds nothing (tracks 36-42
+//   of a D64, see d64_bam_layout).
 //   @return false when `disk` or `total` is null.
 bool d64_count_free_sectors(const d64_disk* disk, int32_t* total);
 
 // Where a D64 (or decoded G64) of more than 35 tracks keeps the BAM entries of tracks
-// 36 and up; the reports always read them at header bytes 144-171. (Since 2.2.)
+// 36 to 40. (Since 2.2.) The BAM accessors above read those tracks' entries in the
+// layout the disk follows; when none is found, and always for tracks 41 and 42, for
+// which no DOS keeps a BAM, such a track counts as having no BAM: free count 0, every
+// sector allocated, nothing added to the free total, as a stock 1541 sees it. (Since
+// 2.3; before, they were read at header bytes 144-171 whatever the disk held.)
 typedef enum d64_bam_layout {
-    D64_BAM_LAYOUT_NONE = 0,       // 35 tracks, or a D71 or D81
-    D64_BAM_LAYOUT_PROLOGIC = 1,   // tracks 36-42 at 144-171 (0x90-0xAB), 4 bytes each
+    D64_BAM_LAYOUT_NONE = 0,       // 35 tracks, or not a D64
+    D64_BAM_LAYOUT_PROLOGIC = 1,   // tracks 36-40 at 144-163 (0x90-0xA3), 4 bytes each
     D64_BAM_LAYOUT_SPEEDDOS = 2,   // tracks 36-40 at 0xC0-0xD3
     D64_BAM_LAYOUT_DOLPHINDOS = 3, // tracks 36-40 at 0xAC-0xBF
     D64_BAM_LAYOUT_UNKNOWN = 4     // no layout, or more than one, fits
@@ -316,7 +323,8 @@ typedef enum d64_bam_layout {
 //   to the set bits of its bitmap and no larger than the track's sectors. It is chosen
 //   when it alone fits. For a chosen layout, *free_blocks receives the free count read
 //   with it (tracks 1-35 but 18 as usual, then the layout's tracks up to the disk's
-//   last); otherwise *free_blocks is untouched. (Since 2.2.)
+//   last, at most 40: the same as d64_count_free_sectors()); otherwise *free_blocks is
+//   untouched. (Since 2.2.)
 //   @return false when an argument is null.
 bool d64_detect_bam_layout(const d64_disk* disk, d64_bam_layout* layout, int32_t* free_blocks);
 

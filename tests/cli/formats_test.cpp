@@ -89,7 +89,8 @@ TEST_F(cli, peer_made_images_list_with_their_true_free_counts) {
 }
 
 // 40-track disks as SpeedDOS (-4) and DolphinDOS (-5) lay out their BAM: the record
-// names the layout and a free count that fits the disk.
+// names the layout, and the listing, the BAM report and the record count the free
+// sectors of tracks 36-40 in it.
 TEST_F(cli, json_names_the_bam_layout_of_peer_made_forty_track_disks) {
     if (!have_cc1541()) {
         GTEST_SKIP() << "cc1541 is not installed";
@@ -105,6 +106,11 @@ TEST_F(cli, json_names_the_bam_layout_of_peer_made_forty_track_disks) {
         const nlohmann::json disk = nlohmann::json::parse(result.out)["disk"];
         EXPECT_EQ(disk["bam_layout"], layout);
         EXPECT_EQ(disk["free_blocks_in_layout"], 768 - 19 - 12);
+        EXPECT_EQ(disk["free_blocks"], 768 - 19 - 12);
+        const std::string listing = run({(dir / "x.d64").string()}).out;
+        EXPECT_TRUE(listing.ends_with("\n737 blocks free.\n")) << listing;
+        const std::string bam = run({"-b", (dir / "x.d64").string()}).out;
+        EXPECT_TRUE(bam.ends_with("\nTotals:                   12/ 14/768\n")) << bam;
     }
 }
 
@@ -123,7 +129,7 @@ TEST_F(cli, every_format_in_a_tree_and_only_d64_in_a_flat_folder) {
 
     const std::string parsing = "\nParsing: \"";
     const run_result tree = run({"--recursive", "-f", "ON*", dir.string()});
-    EXPECT_EQ(tree.out, "Processing all D64 files in \"" + dir.string() + "\"\n" + parsing +
+    EXPECT_EQ(tree.out, "Processing all disk images in \"" + dir.string() + "\"\n" + parsing +
                             "a.D71\"\nMatch: \"on d71          \"\n" + parsing +
                             "b.d81.gz\"\nMatch: \"on d81          \"\n" + parsing +
                             "c.zip/in.d81\"\nMatch: \"on d81          \"\n" + parsing +

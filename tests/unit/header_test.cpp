@@ -63,19 +63,49 @@ TEST(header, bam_bits_and_free_counts) {
     EXPECT_FALSE(d64_is_sector_allocated(nullptr, 1, 8));
 }
 
-TEST(header, extended_tracks_read_their_bam_from_the_name_area) {
-    test_image image = image_formatted(40, false);
-    const uint8_t counts[] = {65, 66, 67, 68, 160};
-    for (int i = 0; i < 5; ++i) {
-        header(image)[144 + 4 * i] = counts[i];
+// Tracks 36-40 have a BAM only in the layout the disk follows; 41 and 42 never do.
+// Without one those tracks are all allocated and add nothing to the free total.
+TEST(header, extended_tracks_read_their_bam_in_the_disk_layout) {
+    struct row {
+        const char* what;
+        int tracks;
+        int offset; // where the entries of tracks 36-40 are written, 0 for nowhere
+        int32_t free_total;
+        uint8_t track_36_free;
+        bool sector_36_1_allocated;
+    };
+    const row rows[] = {
+        {"40 tracks, no layout, a name over 144-163", 40, 0, 664, 0, true},
+        {"42 tracks, no layout", 42, 0, 664, 0, true},
+        {"40 tracks, speeddos", 40, 0xC0, 664 + 5 * 2, 2, false},
+        {"42 tracks, dolphindos", 42, 0xAC, 664 + 5 * 2, 2, false},
+        {"42 tracks, prologic", 42, 0x90, 664 + 5 * 2, 2, false},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        test_image image = image_formatted(r.tracks, false, "SOME LONG NAME!!");
+        for (int i = 0; r.offset != 0 && i < 5; ++i) {
+            uint8_t* entry = header(image) + r.offset + 4 * i;
+            entry[0] = 2;
+            entry[1] = 0x02; // sectors 1 and 8 free
+            entry[2] = 0x01;
+            entry[3] = 0;
+        }
+        const disk_ptr disk = open_disk(image);
+        int32_t free_total = 0;
+        ASSERT_TRUE(d64_count_free_sectors(disk.get(), &free_total));
+        EXPECT_EQ(free_total, r.free_total);
+        uint8_t count = 99;
+        ASSERT_TRUE(d64_get_track_free_count(disk.get(), 36, &count));
+        EXPECT_EQ(count, r.track_36_free);
+        EXPECT_TRUE(d64_is_sector_allocated(disk.get(), 36, 0));
+        EXPECT_EQ(d64_is_sector_allocated(disk.get(), 36, 1), r.sector_36_1_allocated);
+        if (r.tracks == 42) {
+            ASSERT_TRUE(d64_get_track_free_count(disk.get(), 42, &count));
+            EXPECT_EQ(count, 0);
+            EXPECT_TRUE(d64_is_sector_allocated(disk.get(), 41, 1));
+        }
     }
-    header(image)[4 * 36 + 1] = 0x02; // track 36, sector 1 free
-    const disk_ptr disk = open_disk(image);
-    int32_t free_total = 0;
-    ASSERT_TRUE(d64_count_free_sectors(disk.get(), &free_total));
-    EXPECT_EQ(free_total, 664 + 65 + 66 + 67 + 68 + 160);
-    EXPECT_TRUE(d64_is_sector_allocated(disk.get(), 36, 0));
-    EXPECT_FALSE(d64_is_sector_allocated(disk.get(), 36, 1));
 }
 
 TEST(header, error_codes_come_from_the_block_after_the_sectors) {
@@ -210,5 +240,5 @@ TEST(header, bam_layout_of_forty_track_d64s) {
     int32_t free_blocks = 0;
     d64_detect_bam_layout(disk.get(), &layout, &free_blocks);
     EXPECT_EQ(layout, D64_BAM_LAYOUT_PROLOGIC);
-    EXPECT_EQ(free_blocks, 664 + 7 * 2);
+    EXPECT_EQ(free_blocks, 664 + 5 * 2); // tracks 41 and 42 have no BAM in any layout
 }
