@@ -44,9 +44,10 @@ int32_t d64s_petscii_to_utf8(const uint8_t* bytes, int32_t length, d64_charset s
 // True when `set` and `controls` are values of their enums.
 bool d64s_is_unicode_form(d64_charset set, d64_controls controls);
 
-// How many leading bytes of a raw field the form shows: up to the first zero byte;
-// trimmed, without the trailing shifted spaces; quoted, only those before the first
-// shifted space.
+// How many leading bytes of a raw field the form shows, the same the ASCII forms
+// show: up to the first zero byte; trimmed, the field's trailing padding (shifted
+// spaces, then zero bytes) dropped before that; quoted, only the bytes before the
+// first shifted space as well.
 int32_t d64s_petscii_field_part(const char* field, int32_t length, d64_text_form form);
 
 #endif // TRAKVOL_PETSCII_H

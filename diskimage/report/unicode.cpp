@@ -36,7 +36,7 @@ struct difference {
     char32_t glyph;
 };
 constexpr difference k_lower_differences[] = {
-    {0x7E, 0x1FB95}, {0x7F, 0x1FB98}, {0xA9, 0x1FB99}, {0xBA, 0x2713}};
+    {0x7E, 0x1FB96}, {0x7F, 0x1FB98}, {0xA9, 0x1FB99}, {0xBA, 0x2713}};
 
 // All 256 codes of one set. 0xC0-0xDF show as 0x60-0x7F, 0xE0-0xFE as 0xA0-0xBE.
 // 0xFF shows as 0xDE does, which is what a C64 prints (the published mapping gives
@@ -131,16 +131,21 @@ int32_t d64s_petscii_to_utf8(const uint8_t* bytes, int32_t length, d64_charset s
 }
 
 int32_t d64s_petscii_field_part(const char* field, int32_t length, d64_text_form form) {
-    int32_t end = 0;
-    while (end < length && field[end] != '\0') {
-        ++end;
+    int32_t end = length;
+    if (form != D64_TEXT_PADDED) {
+        // The padding at the field's end, shifted spaces and then zero bytes, is
+        // dropped first; a zero byte before it still ends the text, so a shifted space
+        // that stands before such a zero byte is shown.
+        while (end > 0 && field[end - 1] == '\0') {
+            --end;
+        }
+        while (end > 0 && static_cast<uint8_t>(field[end - 1]) == k_shifted_space) {
+            --end;
+        }
     }
-    if (form == D64_TEXT_PADDED) {
-        return end;
-    }
-    // Trailing padding, shifted spaces and (before them) zero bytes, is dropped.
-    while (end > 0 && static_cast<uint8_t>(field[end - 1]) == k_shifted_space) {
-        --end;
+    const void* zero = std::memchr(field, '\0', static_cast<size_t>(end));
+    if (zero != nullptr) {
+        end = static_cast<int32_t>(static_cast<const char*>(zero) - field);
     }
     if (form == D64_TEXT_QUOTED) {
         const void* shifted_space = std::memchr(field, k_shifted_space, static_cast<size_t>(end));

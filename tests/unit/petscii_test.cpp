@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -193,11 +195,11 @@ TEST(petscii, unicode_anchors_of_both_sets) {
         {0x5E, U'↑', U'↑'},       {0x5F, U'←', U'←'},         {0x60, U'─', U'─'},
         {0x61, U'♠', U'A'},       {0x62, 0x1FB72, U'B'},      {0x6A, U'╰', U'J'},
         {0x71, U'●', U'Q'},       {0x7A, U'♦', U'Z'},         {0x7B, U'┼', U'┼'},
-        {0x7C, 0x1FB8C, 0x1FB8C}, {0x7E, U'π', 0x1FB95},      {0x7F, U'◥', 0x1FB98},
+        {0x7C, 0x1FB8C, 0x1FB8C}, {0x7E, U'π', 0x1FB96},      {0x7F, U'◥', 0x1FB98},
         {0xA0, 0x00A0, 0x00A0},   {0xA6, U'▒', U'▒'},         {0xA9, U'◤', 0x1FB99},
         {0xBA, 0x1FB7F, U'✓'},    {0xBF, U'▚', U'▚'},         {0xC1, U'♠', U'A'},
-        {0xDE, U'π', 0x1FB95},    {0xE0, 0x00A0, 0x00A0},     {0xE9, U'◤', 0x1FB99},
-        {0xFE, U'▘', U'▘'},       {0xFF, U'π', 0x1FB95},
+        {0xDE, U'π', 0x1FB96},    {0xE0, 0x00A0, 0x00A0},     {0xE9, U'◤', 0x1FB99},
+        {0xFE, U'▘', U'▘'},       {0xFF, U'π', 0x1FB96},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(static_cast<int>(r.code));
@@ -231,4 +233,71 @@ TEST(petscii, unicode_control_codes) {
                                      static_cast<d64_controls>(3), text, nullptr));
     EXPECT_FALSE(d64_petscii_to_utf8("A", 17, D64_TEXT_PADDED, D64_CHARSET_UPPER,
                                      D64_CONTROLS_AS_CODES, text, nullptr));
+}
+
+// The whole of both sets against the Unicode Consortium's mapping files: every code
+// is the file's glyph or the alternative its comment names. 0xFF differs on purpose:
+// it shows as 0xDE does, as a C64 prints it.
+TEST(petscii, unicode_sets_follow_the_published_mappings) {
+    for (const auto& [file, set] : {std::pair{"C64IPRI.TXT", D64_CHARSET_UPPER},
+                                    std::pair{"C64IALT.TXT", D64_CHARSET_LOWER}}) {
+        SCOPED_TRACE(file);
+        std::ifstream in(std::string(FLOPPEEK_CHARSET_DIR) + "/" + file);
+        ASSERT_TRUE(in) << "no mapping file";
+        int codes = 0;
+        for (std::string line; std::getline(in, line);) {
+            if (line.empty() || line[0] == '#' || line[0] == '\r') {
+                continue;
+            }
+            std::istringstream fields(line);
+            unsigned code = 0;
+            unsigned glyph = 0;
+            fields >> std::hex >> code >> glyph;
+            const size_t alternative_at = line.find("(or 0x");
+            const unsigned alternative =
+                alternative_at == std::string::npos
+                    ? glyph
+                    : static_cast<unsigned>(std::stoul(line.substr(alternative_at + 4), nullptr, 16));
+            SCOPED_TRACE(line);
+            const std::string shown = unicode_of(static_cast<uint8_t>(code), set,
+                                                 D64_CONTROLS_AS_CODES);
+            if (code == 0xFF) {
+                EXPECT_EQ(shown, unicode_of(0xDE, set, D64_CONTROLS_AS_CODES));
+            } else {
+                EXPECT_TRUE(shown == utf8(glyph) || shown == utf8(alternative));
+            }
+            ++codes;
+        }
+        EXPECT_EQ(codes, 192); // 0x20-0x7F and 0xA0-0xFF
+    }
+}
+
+// The Unicode forms show exactly the part of a field the ASCII forms show.
+TEST(petscii, unicode_shows_the_part_ascii_shows) {
+    struct row {
+        std::string field;
+        d64_text_form form;
+        std::string ascii;
+        std::string unicode; // upper set
+    };
+    const row rows[] = {
+        {field({0x41, 0xA0, 0x00, 0x42}), D64_TEXT_TRIMMED, "a ", "A\u00A0"},
+        {field({0x41, 0xA0, 0x00, 0x42}), D64_TEXT_QUOTED, "a", "A"},
+        {field({0x41, 0xA0, 0x00}, 16, 0), D64_TEXT_TRIMMED, "a", "A"},
+        {field({0x41, 0xA0, 0x42}), D64_TEXT_TRIMMED, "a b", "A\u00A0B"},
+        {field({0x41, 0xA0, 0x42}, 16, 0x20), D64_TEXT_PADDED, "a b             ",
+         "A\u00A0B             "},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.ascii);
+        char ascii[17];
+        ASSERT_TRUE(d64_petscii_to_text(r.field.data(), 16, r.form, ascii));
+        EXPECT_EQ(ascii, r.ascii);
+        char text[D64_UTF8_BYTES_PER_CODE * 16 + 1];
+        int32_t columns = 0;
+        ASSERT_TRUE(d64_petscii_to_utf8(r.field.data(), 16, r.form, D64_CHARSET_UPPER,
+                                        D64_CONTROLS_AS_CODES, text, &columns));
+        EXPECT_EQ(text, r.unicode);
+        EXPECT_EQ(columns, static_cast<int32_t>(r.ascii.size()));
+    }
 }
