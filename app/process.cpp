@@ -117,12 +117,12 @@ int process_tree(const char* root, const char* pattern) {
     });
 }
 
-// The line that opens a folder's output; a JSON run prints records only.
-void process_announce(const char* path) {
+// The line that opens a folder's or a tree's output; a JSON run prints records only.
+void process_announce(const char* what, const char* path) {
     if (opt_json) {
         return;
     }
-    std::printf("Processing all D64 files in \"%s\"\n", path);
+    std::printf("Processing all %s in \"%s\"\n", what, path);
     // The failure messages of the walk come after this line in a joint log.
     outputs::flush_stdout();
 }
@@ -147,11 +147,12 @@ int process_input(const char* path, const char* pattern) {
         const collection::name_kind kind = collection::classify_name(path);
         if (S_ISDIR(status.st_mode) || kind == collection::name_kind::archive ||
             kind == collection::name_kind::compressed_image) {
-            process_announce(collection::printable_path(path).c_str());
+            // A tree is read in every format, a flat folder for D64 names only.
+            process_announce("disk images", collection::printable_path(path).c_str());
             return process_tree(path, pattern);
         }
     } else if (S_ISDIR(status.st_mode)) {
-        process_announce(path);
+        process_announce("D64 files", path);
         return process_folder(path, pattern);
     }
     return outputs::render_file(path, outputs::walk_style::single, process_settings(pattern),

@@ -196,6 +196,11 @@ int extract_files(const image_view& view, walk_style style, const d64_disk* disk
         if (!d64_get_file_type_on_disk(disk, entry, &type) || code == 0 || code > 4) {
             continue; // scratched and empty slots, DEL files, partitions, invalid types
         }
+        std::int32_t blocks = 0;
+        d64_get_file_size_sectors(entry, &blocks);
+        if (entry->first_track == 0 && blocks == 0) {
+            continue; // an empty file, such as a separator line of directory art
+        }
         char raw[k_name_length + 1];
         d64_get_file_name(entry, raw);
         const std::string base = safe_file_name(raw, root.set);

@@ -75,7 +75,7 @@ TEST_F(cli, recursive_walk_lists_folders_and_archives_in_order) {
                (match.empty() ? "" : "Match: \"" + match + "\"\n");
     };
     const std::string expected_out =
-        "Processing all D64 files in \"" + dir.string() + "\"\n" +
+        "Processing all disk images in \"" + dir.string() + "\"\n" +
         parsed("1985/Games.zip/disk1.d64", "alpha") +
         parsed("1985/Games.zip/sub/disk2.D64", "beta") + parsed("1985/Stored.zip/x.d64", "gamma") +
         parsed("1986/b.d64.gz", "delta") + parsed("1986/link.d64", "omega") +
@@ -122,12 +122,12 @@ TEST_F(cli, recursive_walk_lists_folders_and_archives_in_order) {
          "Input file not recognized as a supported D64 image\n",
          1},
         {{"--recursive", "-f", "*", (dir / "nested.zip").string()},
-         "Processing all D64 files in \"" + (dir / "nested.zip").string() + "\"\n" +
+         "Processing all disk images in \"" + (dir / "nested.zip").string() + "\"\n" +
              parsed("inner.zip/e.d64", "eta"),
          "",
          0},
         {{"--recursive", "-f", "*", (dir / "1986/b.d64.gz").string()},
-         "Processing all D64 files in \"" + (dir / "1986/b.d64.gz").string() + "\"\n" +
+         "Processing all disk images in \"" + (dir / "1986/b.d64.gz").string() + "\"\n" +
              parsed("b.d64.gz", "delta"),
          "",
          0},
@@ -190,7 +190,7 @@ TEST_F(cli, recursive_walk_reports_what_it_may_not_read_and_goes_on) {
     fs::permissions(dir / "b.d64", fs::perms::owner_all | fs::perms::others_read);
     const run_result result = run({"--recursive", "-f", "*", dir.string()}, stdout_to::file, true);
     EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.out, "Processing all D64 files in \"" + dir.string() + "\"\n" +
+    EXPECT_EQ(result.out, "Processing all disk images in \"" + dir.string() + "\"\n" +
                               "\nParsing: \"a/secret.d64\"\n\nParsing: \"b.d64\"\nMatch: \"\"\n");
     EXPECT_EQ(result.err, banner + "\nCannot open folder: \"a/locked\"\n" +
                               "Cannot open file for reading: \"a/secret.d64\"\n\n");

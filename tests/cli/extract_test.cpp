@@ -68,6 +68,8 @@ test_image hostile_disk() {
                        payload(300 + slot, static_cast<uint8_t>(slot)), {1 + slot, 0});
         ++slot;
     }
+    // An empty file, as directory art draws a separator: no chain, nothing to extract.
+    image_set_entry(image, slot, test_entry{0x82, petscii_name("----------------"), {0, 0}, 0});
     return image;
 }
 
@@ -100,6 +102,14 @@ TEST_F(cli, extract_writes_every_type_under_safe_names) {
     EXPECT_NE(again.err.find("Cannot extract: \"x.d64/HELLO.prg\": File exists\n"),
               std::string::npos);
     EXPECT_EQ(tree_of(out), expected);
+
+    // The record says where each file went; the empty separator went nowhere.
+    const run_result record = run({"--json", "--extract", (dir / "a/json").string(), image});
+    const nlohmann::json files = nlohmann::json::parse(record.out)["files"];
+    ASSERT_EQ(files.size(), hostile_files().size() + 1);
+    EXPECT_EQ(files[0]["extracted"], "x.d64/HELLO.prg");
+    EXPECT_EQ(files.back()["name"], "----------------");
+    EXPECT_TRUE(files.back()["extracted"].is_null());
 }
 
 // Paths from a tree with hostile member names, a broken chain, the record's paths,
