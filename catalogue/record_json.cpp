@@ -85,8 +85,15 @@ const char* type_name(const file_facts& file) {
 }
 
 const char* format_name(d64_format format) {
-    static const char* const names[] = {"d64", "d71", "d81", "g64"};
-    return names[format];
+    d64_format_facts facts{};
+    return d64_get_format_facts(format, &facts) ? facts.name : "";
+}
+
+// A format whose disks may have tracks past the standard count: its records say the
+// BAM layout of those tracks.
+bool has_extended_tracks(d64_format format) {
+    d64_format_facts facts{};
+    return d64_get_format_facts(format, &facts) && facts.extended_tracks;
 }
 
 json decode_json(const d64_gcr_decode_info& decode) {
@@ -161,7 +168,7 @@ json disk_json(const image_facts& facts) {
     disk["id_hex"] = hex(facts.raw_disk_id);
     disk["header_ok"] = facts.header_ok;
     disk["free_blocks"] = facts.free_blocks;
-    if (facts.format == D64_FORMAT_D64 || facts.format == D64_FORMAT_G64) {
+    if (has_extended_tracks(facts.format)) {
         disk["bam_layout"] = bam_layout_json(facts.bam_layout);
         disk["free_blocks_in_layout"] =
             facts.free_blocks_in_layout ? json(*facts.free_blocks_in_layout) : json(nullptr);

@@ -14,15 +14,15 @@
 
 namespace collection {
 
-// The longest sector image there is: a D81 with its error codes. Nothing is read
-// beyond one byte more, whatever a file or member claims or unpacks to.
-inline constexpr std::size_t k_largest_image_bytes = 822400;
-// A G64 (raw tracks) may be larger: 84 tracks of 7928 bytes are some 670 KiB, and
-// files with larger tracks exist; 8 MiB holds any.
-inline constexpr std::size_t k_largest_g64_bytes = 8 << 20;
+// A raw track dump (G64, G71) may be of any length: 84 tracks of 7928 bytes are
+// some 670 KiB, and files with larger tracks exist; 8 MiB holds any.
+inline constexpr std::size_t k_largest_track_dump_bytes = 8 << 20;
 
-// The most bytes an image of this name (".g64" or another, compressed or not) may
-// have: the limit of every read of it.
+// The most bytes an image of this name may have: the limit of every read of it. A
+// raw track dump's name (".g64", ".g71", compressed or not) allows
+// k_largest_track_dump_bytes; any other name the longest sector image of any format
+// the library reads (whatever its extension says, the length tells the format).
+// Nothing is read beyond one byte more, whatever a file or member claims or unpacks to.
 std::size_t image_size_limit(std::string_view name);
 // Archives inside archives are opened this many levels deep (an archive in a
 // folder is level 1).
@@ -51,7 +51,8 @@ using unit = std::function<void(const visitor&)>;
 // What kind of name a folder entry or an archive member has.
 enum class name_kind { other, image, archive, compressed_image };
 
-// ".d64", ".d71", ".d81" and ".g64" in any case are images; ".zip", ".7z", ".rar", ".tar",
+// The name of every format the library reads (".d64", ".d71", ".d81", ".g64", ...) in
+// any case is an image; ".zip", ".7z", ".rar", ".tar",
 // ".tar.gz", ".tgz", ".tar.bz2", ".tar.xz", ".gz", ".bz2" and ".xz" are archives, an
 // image name with one of the last three is a compressed image; names starting with
 // '.' are nothing.

@@ -3,6 +3,8 @@
 #include "collection.h"
 #include "walk_private.h"
 
+#include "trakvol.h"
+
 #include <algorithm>
 #include <dirent.h>
 #include <fcntl.h>
@@ -24,9 +26,40 @@ bool ends_with_folded(std::string_view name, std::string_view suffix) {
     });
 }
 
+// Every format the library reads, each picked by its name as the extension.
+const std::vector<d64_format_facts>& image_formats() {
+    static const std::vector<d64_format_facts> formats = [] {
+        std::vector<d64_format_facts> all;
+        for (std::int32_t code = 0; code < D64_FORMAT_COUNT; ++code) {
+            d64_format_facts facts{};
+            if (d64_get_format_facts(code, &facts)) {
+                all.push_back(facts);
+            }
+        }
+        return all;
+    }();
+    return formats;
+}
+
+const d64_format_facts* format_of_name(std::string_view name) {
+    for (const d64_format_facts& facts : image_formats()) {
+        if (ends_with_folded(name, std::string(".") + facts.name)) {
+            return &facts;
+        }
+    }
+    return nullptr;
+}
+
 bool is_image_name(std::string_view name) {
-    return ends_with_folded(name, ".d64") || ends_with_folded(name, ".d71") ||
-           ends_with_folded(name, ".d81") || ends_with_folded(name, ".g64");
+    return format_of_name(name) != nullptr;
+}
+
+std::size_t largest_sector_image() {
+    std::uint64_t largest = 0;
+    for (const d64_format_facts& facts : image_formats()) {
+        largest = std::max(largest, facts.largest_image);
+    }
+    return static_cast<std::size_t>(largest);
 }
 
 // The name without a ".gz", ".bz2" or ".xz" at its end.
@@ -135,8 +168,9 @@ name_kind classify_name(std::string_view name) {
 }
 
 std::size_t image_size_limit(std::string_view name) {
-    return ends_with_folded(without_stream_suffix(name), ".g64") ? k_largest_g64_bytes
-                                                                 : k_largest_image_bytes;
+    static const std::size_t largest = largest_sector_image();
+    const d64_format_facts* format = format_of_name(without_stream_suffix(name));
+    return format != nullptr && format->largest_image == 0 ? k_largest_track_dump_bytes : largest;
 }
 
 bool may_be_bare_stream(std::string_view name) {

@@ -1,5 +1,5 @@
-// Directory walk: a chain of sectors on the directory track (18, on a 1581 40),
-// eight 32-byte slots each.
+// Directory walk: a chain of sectors on the directory track (18, 40 on a 1581, 39 on
+// an 8050 or 8250), eight 32-byte slots each.
 #include "geometry.h"
 
 #include <cstring>
@@ -11,7 +11,6 @@ namespace {
 constexpr uint8_t k_last_entry_index = 7;
 constexpr uint8_t k_type_code_mask = 0x3F;
 constexpr uint8_t k_type_code_count = 5; // del, seq, prg, usr, rel
-constexpr uint8_t k_type_partition = 5;  // cbm: a 1581 partition
 
 const d64_dir_entry* entry_at(const d64_disk* disk, int32_t track, int32_t sector, int32_t index) {
     return reinterpret_cast<const d64_dir_entry*>(d64s_sector(disk, track, sector)) + index;
@@ -26,9 +25,9 @@ bool d64_first_dir_entry(const d64_disk* disk, d64_dir_cursor* cursor,
     }
     // The walk always starts at the first directory sector; the header's own link
     // to it is not used.
-    const d64s_format_layout& layout = d64s_layout(disk);
-    cursor->track = static_cast<uint8_t>(layout.directory_track);
-    cursor->sector = static_cast<uint8_t>(layout.first_directory_sector);
+    const d64s_place& first = d64s_row(disk).directory;
+    cursor->track = static_cast<uint8_t>(first.track);
+    cursor->sector = static_cast<uint8_t>(first.sector);
     cursor->entry_index = 0;
     *entry = entry_at(disk, cursor->track, cursor->sector, 0);
     return true;
@@ -52,7 +51,7 @@ bool d64_next_dir_entry(const d64_disk* disk, d64_dir_cursor* cursor, const d64_
     const uint8_t* current = d64s_sector(disk, cursor->track, cursor->sector);
     const int32_t next_track = current[0];
     const int32_t next_sector = current[1];
-    if (next_track != d64s_layout(disk).directory_track ||
+    if (next_track != d64s_row(disk).directory.track ||
         !d64_are_track_and_sector_valid(disk, next_track, next_sector)) {
         return false;
     }
@@ -86,8 +85,8 @@ bool d64_get_file_type_on_disk(const d64_disk* disk, const d64_dir_entry* entry,
         return false;
     }
     *type = entry->type;
-    const uint8_t code = entry->type & k_type_code_mask;
-    return code < k_type_code_count || (code == k_type_partition && disk->format == D64_FORMAT_D81);
+    // A 1581 also knows code 5, a partition.
+    return (entry->type & k_type_code_mask) <= d64s_row(disk).max_type_code;
 }
 
 bool d64_get_file_size_sectors(const d64_dir_entry* entry, int32_t* size) {

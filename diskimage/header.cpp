@@ -7,32 +7,23 @@
 
 namespace {
 
-// The first two bytes of the header sector link to the first directory sector.
-constexpr int32_t k_header_dir_track = 0;
-constexpr int32_t k_header_dir_sector = 1;
+// The first two bytes of the header sector link to where the format says: the first
+// directory sector (the first BAM sector on an 8050 or 8250).
+constexpr int32_t k_header_link_track = 0;
+constexpr int32_t k_header_link_sector = 1;
 constexpr int32_t k_disk_name_length = 16;
 constexpr int32_t k_disk_id_length = 5;
-
-// 1571: the free counts of tracks 36-70 are one byte each from 0xDD of 18/0; some
-// image writers leave those zero and put them at the same place on 53/0. The
-// bitmaps of tracks 36-70 are 3 bytes each from the start of 53/0.
-constexpr int32_t k_d71_side2_free_offset = 0xDD;
-constexpr int32_t k_d71_side2_bitmap_bytes = 3;
-// 1581: tracks 1-40 on 40/1, 41-80 on 40/2, 6 bytes each from 0x10 (a free count
-// and a 5-byte bitmap).
-constexpr int32_t k_d81_bam_offset = 0x10;
-constexpr int32_t k_d81_bam_entry_bytes = 6;
 
 // An error-info byte of 1 means "no error"; images without the block report it
 // for every sector.
 constexpr uint8_t k_no_error = 1;
 
-// Name and id are only trusted when the header links to the first directory sector.
+// Name and id are only trusted when the header links where the format says.
 bool header_links_to_directory(const d64_disk* disk) {
     const uint8_t* header = d64s_header_sector(disk);
-    const d64s_format_layout& layout = d64s_layout(disk);
-    return header[k_header_dir_track] == layout.directory_track &&
-           header[k_header_dir_sector] == layout.first_directory_sector;
+    const d64s_format& row = d64s_row(disk);
+    return header[k_header_link_track] == row.header_link.track &&
+           header[k_header_link_sector] == row.header_link.sector;
 }
 
 // Prefills `out` with '?', then copies the field when the header passes its check.
@@ -53,25 +44,32 @@ struct bam_entry {
     const uint8_t* bitmap;
 };
 
-const uint8_t* d71_side2_free_counts(const d64_disk* disk) {
-    const uint8_t* counts = d64s_header_sector(disk) + k_d71_side2_free_offset;
-    for (int32_t i = 0; i < k_d71_side_tracks; ++i) {
-        if (counts[i] != 0) {
+// The free counts of a part, or those at its fallback place when they are all zero
+// and the part has one.
+const uint8_t* part_counts(const d64_disk* disk, const d64s_bam_part& part) {
+    const uint8_t* counts = d64s_at(disk, part.count);
+    if (part.count_fallback.track == 0) {
+        return counts;
+    }
+    for (int32_t i = 0; i < part.tracks; ++i) {
+        if (counts[part.count_stride * i] != 0) {
             return counts;
         }
     }
-    return d64s_sector(disk, k_d71_bam_track, 0) + k_d71_side2_free_offset;
+    return d64s_at(disk, part.count_fallback);
 }
 
 // ---------------------------------------------------------------------------
 // Where a D64 of more than 35 tracks keeps the BAM of tracks 36 to 40
 // ---------------------------------------------------------------------------
 
+// Tracks past the 35 of a standard 1541 disk.
+constexpr int32_t k_first_extended_track = 36;
 constexpr int32_t k_extended_bam_entry_bytes = 4; // free count and a 3-byte bitmap
 constexpr int32_t k_speeddos_offset = 0xC0;
 constexpr int32_t k_dolphindos_offset = 0xAC;
 // Entries at 4*t: tracks 36-40 at 144-163, over the disk name.
-constexpr int32_t k_prologic_offset = 4 * (k_min_track_count + 1);
+constexpr int32_t k_prologic_offset = 4 * k_first_extended_track;
 // Five entries, tracks 36-40, in every layout.
 constexpr int32_t k_last_extended_bam_track = 40;
 
@@ -96,17 +94,17 @@ struct extended_area {
 extended_area area_of(const d64_disk* disk, const extended_layout& layout) {
     const int32_t last =
         disk->track_count < layout.last_track ? disk->track_count : layout.last_track;
-    return {d64s_header_sector(disk) + layout.offset, last - k_min_track_count};
+    return {d64s_header_sector(disk) + layout.offset, last - k_first_extended_track + 1};
 }
 
 // Every entry's free count equals the free bits of its bitmap and fits the track.
-bool is_consistent(const extended_area& area) {
+bool is_consistent(const d64_disk* disk, const extended_area& area) {
     for (int32_t i = 0; i < area.tracks; ++i) {
         const uint8_t* entry = area.entries + k_extended_bam_entry_bytes * i;
         const uint32_t bitmap =
             uint32_t{entry[1]} | uint32_t{entry[2]} << 8U | uint32_t{entry[3]} << 16U;
         if (entry[0] != std::popcount(bitmap) ||
-            entry[0] > d64s_sectors_of_track(k_min_track_count + 1 + i)) {
+            entry[0] > d64s_row(disk).track_sectors[k_first_extended_track + i]) {
             return false;
         }
     }
@@ -126,15 +124,14 @@ bool is_all_zero(const extended_area& area) {
 // The one layout that fits the disk, or null: none or more than one fits, or the
 // disk has no tracks past 35.
 const extended_layout* chosen_layout(const d64_disk* disk) {
-    if ((disk->format != D64_FORMAT_D64 && disk->format != D64_FORMAT_G64) ||
-        disk->track_count <= k_min_track_count) {
+    if (!d64s_row(disk).extended_bam || disk->track_count < k_first_extended_track) {
         return nullptr;
     }
     const extended_layout* chosen = nullptr;
     int32_t candidates = 0;
     for (const extended_layout& candidate : k_extended_layouts) {
         const extended_area area = area_of(disk, candidate);
-        if (!is_all_zero(area) && is_consistent(area)) {
+        if (!is_all_zero(area) && is_consistent(disk, area)) {
             chosen = &candidate;
             ++candidates;
         }
@@ -142,34 +139,27 @@ const extended_layout* chosen_layout(const d64_disk* disk) {
     return candidates == 1 ? chosen : nullptr;
 }
 
-// A D64 of more than 35 tracks keeps the BAM entries of tracks 36-40 where its DOS
-// put them; the detected layout tells where. Without one, and always for tracks 41
-// and 42, which no DOS keeps a BAM for, a track has no entry.
+// The BAM entry of a track: in the part of the format's BAM that covers it. A 1541
+// disk of more than 35 tracks keeps the entries of tracks 36-40 where its DOS put
+// them; the detected layout tells where. Without one, and always for tracks 41 and
+// 42, which no DOS keeps a BAM for, a track has no entry.
 bam_entry bam_entry_of(const d64_disk* disk, int32_t track) {
-    if (disk->format == D64_FORMAT_D81) {
-        const int32_t bam_sector = track <= k_d81_directory_track ? 1 : 2;
-        const uint8_t* entry = d64s_sector(disk, k_d81_directory_track, bam_sector) +
-                               k_d81_bam_offset +
-                               k_d81_bam_entry_bytes * ((track - 1) % k_d81_directory_track);
-        return {entry, entry + 1};
-    }
-    if (disk->format == D64_FORMAT_D71 && track > k_d71_side_tracks) {
-        const int32_t index = track - k_d71_side_tracks - 1;
-        return {d71_side2_free_counts(disk) + index,
-                d64s_sector(disk, k_d71_bam_track, 0) + k_d71_side2_bitmap_bytes * index};
-    }
-    if (track > k_min_track_count) {
-        const extended_layout* layout = chosen_layout(disk);
-        if (layout == nullptr || track > layout->last_track) {
-            return {nullptr, nullptr};
+    const d64s_format& row = d64s_row(disk);
+    int32_t first = 1;
+    for (const d64s_bam_part& part : row.bam) {
+        if (part.tracks != 0 && track < first + part.tracks) {
+            const int32_t index = track - first;
+            return {part_counts(disk, part) + part.count_stride * index,
+                    d64s_at(disk, part.bitmap) + part.bitmap_stride * index};
         }
-        const uint8_t* entry = d64s_header_sector(disk) + layout->offset +
-                               k_extended_bam_entry_bytes * (track - k_min_track_count - 1);
-        return {entry, entry + 1};
+        first += part.tracks;
     }
-    // The BAM entry of track t is 4 bytes at offset 4*t of the header sector: a free
-    // count, then the bitmap.
-    const uint8_t* entry = d64s_header_sector(disk) + 4 * track;
+    const extended_layout* layout = row.extended_bam ? chosen_layout(disk) : nullptr;
+    if (layout == nullptr || track > layout->last_track) {
+        return {nullptr, nullptr};
+    }
+    const uint8_t* entry = d64s_header_sector(disk) + layout->offset +
+                           k_extended_bam_entry_bytes * (track - k_first_extended_track);
     return {entry, entry + 1};
 }
 
@@ -184,14 +174,14 @@ bool d64_get_disk_name(const d64_disk* disk, char* name) {
     if (disk == nullptr) {
         return false;
     }
-    return copy_header_field(disk, name, d64s_layout(disk).name_offset, k_disk_name_length);
+    return copy_header_field(disk, name, d64s_row(disk).name_offset, k_disk_name_length);
 }
 
 bool d64_get_disk_id(const d64_disk* disk, char* id) {
     if (disk == nullptr) {
         return false;
     }
-    return copy_header_field(disk, id, d64s_layout(disk).id_offset, k_disk_id_length);
+    return copy_header_field(disk, id, d64s_row(disk).id_offset, k_disk_id_length);
 }
 
 bool d64_is_sector_allocated(const d64_disk* disk, int32_t track, int32_t sector) {
@@ -232,11 +222,11 @@ bool d64_count_free_sectors(const d64_disk* disk, int32_t* total) {
     if (disk == nullptr || total == nullptr) {
         return false;
     }
-    const d64s_format_layout& layout = d64s_layout(disk);
+    const d64s_format& row = d64s_row(disk);
     *total = 0;
     for (int32_t track = 1; track <= disk->track_count; ++track) {
         // The directory track (and a 1571's second BAM track) never counts as free space.
-        if (track != layout.excluded_tracks[0] && track != layout.excluded_tracks[1]) {
+        if (track != row.excluded_tracks[0] && track != row.excluded_tracks[1]) {
             *total += free_count_of(bam_entry_of(disk, track));
         }
     }
@@ -247,8 +237,7 @@ bool d64_detect_bam_layout(const d64_disk* disk, d64_bam_layout* layout, int32_t
     if (disk == nullptr || layout == nullptr || free_blocks == nullptr) {
         return false;
     }
-    if ((disk->format != D64_FORMAT_D64 && disk->format != D64_FORMAT_G64) ||
-        disk->track_count == k_min_track_count) {
+    if (!d64s_row(disk).extended_bam || disk->track_count < k_first_extended_track) {
         *layout = D64_BAM_LAYOUT_NONE;
         return true;
     }

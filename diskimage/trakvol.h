@@ -19,7 +19,7 @@
 #include <stdio.h>
 
 #define TRAKVOL_VERSION_MAJOR 2
-#define TRAKVOL_VERSION_MINOR 2
+#define TRAKVOL_VERSION_MINOR 3
 #define TRAKVOL_VERSION_PATCH 0
 
 #ifdef __cplusplus
@@ -35,14 +35,18 @@ extern "C" {
 // Types
 // ---------------------------------------------------------------------------
 
-// The disk formats. (Since 2.2.)
+// The disk formats. (Since 2.2; D80, D82 and G71 since 2.3.)
 typedef enum d64_format {
     D64_FORMAT_D64 = 0, // 1541: 35 to 42 tracks of 21 to 17 sectors
     D64_FORMAT_D71 = 1, // 1571: 70 tracks, side 2 (tracks 36-70) shaped as side 1
     D64_FORMAT_D81 = 2, // 1581: 80 tracks of 40 sectors
-    D64_FORMAT_G64 = 3  // a 1541 disk decoded from a raw GCR track dump (Since 2.2.):
-                        // D64 geometry of 35, 40 or 42 tracks, every sector with an
-                        // error code; the handle owns the decoded image
+    D64_FORMAT_G64 = 3, // a 1541 disk decoded from a raw GCR track dump: D64 geometry
+                        // of 35, 40 or 42 tracks, every sector with an error code; the
+                        // handle owns the decoded image
+    D64_FORMAT_D80 = 4, // 8050: 77 tracks of 29 to 23 sectors
+    D64_FORMAT_D82 = 5, // 8250: 154 tracks, side 2 (tracks 78-154) shaped as side 1
+    D64_FORMAT_G71 = 6  // a 1571 disk decoded from a raw GCR track dump: D71 geometry,
+                        // every sector with an error code, as for a G64
 } d64_format;
 
 // Handle over one image in memory. Immutable after d64_init_disk() or d64_open_disk().
@@ -50,7 +54,8 @@ typedef enum d64_format {
 typedef struct d64_disk {
     const uint8_t* image;      // caller's image buffer, borrowed, only read (for a
                                // G64: the decoded image, inside the handle)
-    int32_t track_count;       // 35 to 42 on a D64, 70 on a D71, 80 on a D81
+    int32_t track_count;       // 35 to 42 on a D64, 70 on a D71, 80 on a D81, 77 on a
+                               // D80, 154 on a D82
     uint64_t sector_data_size; // 256 * sector count
     uint64_t error_info_size;  // 0, or one byte per sector
     int32_t format;            // a d64_format (Since 2.2.)
@@ -64,6 +69,23 @@ typedef struct d64_format_info {
     int32_t directory_track;     // 18, or 40 on a D81
     int32_t max_directory_slots; // 144, or 296 on a D81: bound every directory walk by it
 } d64_format_info;
+
+// How many format codes there are: every d64_format is below it. (Since 2.3.)
+#define D64_FORMAT_COUNT 7
+
+// What a format is, for callers that name formats or pick files by them. (Since 2.3.)
+typedef struct d64_format_facts {
+    int32_t format;          // a d64_format
+    const char* name;        // "d64", "d71", "d81", "g64", "d80", "d82", "g71": also the
+                             // usual file extension; a static string
+    const char* description; // e.g. "Commodore 1541"; a static string
+    uint64_t largest_image;  // the longest image of the format, error codes included;
+                             // 0 for a raw track dump, which may have any length
+    int32_t sectors_of;      // the d64_format whose sectors it holds: itself, or the
+                             // format a raw track dump decodes into
+    bool extended_tracks;    // its disks may have tracks past the standard count, whose
+                             // BAM layout varies: see d64_detect_bam_layout()
+} d64_format_facts;
 
 // Position of a directory walk; owned by the caller, set by
 // d64_first_dir_entry() and advanced by d64_next_dir_entry(). Do not alter it.
@@ -106,11 +128,14 @@ bool d64_init_disk(d64_disk** out_disk, const uint8_t* image, uint64_t image_siz
 
 // d64_open_disk() :
 //   As d64_init_disk(), for every format: the D64 lengths first, then a D71
-//   (349696 bytes, 351062 with error codes) and a D81 (819200, 822400), then a G64
-//   by its signature "GCR-1541". `format`, when not null, receives the format
-//   found. Every other function works on the handle whatever its format. (Since 2.2.)
+//   (349696 bytes, 351062 with error codes), a D81 (819200, 822400), a D80 (533248)
+//   and a D82 (1066496; since 2.3), then a G64 by its signature "GCR-1541" and a G71
+//   by "GCR-1571" (since 2.3). `format`, when not null, receives the format found.
+//   Every other function works on the handle whatever its format. (Since 2.2.)
 //
-//   A G64 holds each track as the drive's bit stream; it is decoded, at any length
+//   A G64 holds each track as the drive's bit stream (a G71 those of a 1571's two
+//   sides, side 2 from the 84th entry of its track table on, decoded into a D71
+//   with the same codes); it is decoded, at any length
 //   and whatever its bytes, into the sectors of a D64 and one error code per sector,
 //   the codes a 1541 reports: 1 OK, 2 no header for the sector, 3 no sync on the
 //   track (or no data for it in the file), 4 no data block after the header, 5 data
@@ -234,6 +259,12 @@ bool d64_find_pattern_unicode(const d64_disk* disk, const char* pattern, bool* f
 //   Stores the facts of the handle's format into *info. (Since 2.2.)
 //   @return false when `disk` or `info` is null.
 bool d64_get_format_info(const d64_disk* disk, d64_format_info* info);
+
+// d64_get_format_facts() :
+//   Stores the facts of the format `format` (0 to D64_FORMAT_COUNT - 1) into *facts.
+//   (Since 2.3.)
+//   @return false when `facts` is null or `format` is no format code.
+bool d64_get_format_facts(int32_t format, d64_format_facts* facts);
 
 // What the decode of a G64 found. (Since 2.2.)
 typedef struct d64_gcr_decode_info {

@@ -13,7 +13,7 @@ constexpr uint8_t k_no_error = 1;
 // format's longest track, and two spaces stand between maps.
 constexpr int32_t k_map_column = 16;
 constexpr int32_t k_map_gap = 2;
-constexpr int32_t k_longest_track = k_d81_sectors_per_track;
+constexpr int32_t k_longest_track = k_most_track_sectors;
 
 struct bam_totals {
     int32_t allocated = 0;
@@ -49,7 +49,7 @@ void clear_maps(track_maps& maps, int32_t sectors) {
 void print_track(const d64_disk* disk, int32_t track, bool show_errors, bam_totals& totals,
                  FILE* stream) {
     const int32_t sectors = d64s_track_sectors(disk, track);
-    const int32_t width = d64s_layout(disk).longest_track;
+    const int32_t width = d64s_row(disk).longest_track;
     track_maps maps;
     clear_maps(maps, sectors);
     int32_t allocated = 0;
@@ -98,7 +98,7 @@ void print_heading(int32_t width, bool show_errors, FILE* stream) {
 // Sectors of the tracks that "blocks free" leaves out: 19 on a 1541, 38 on a 1571.
 int32_t excluded_sectors(const d64_disk* disk) {
     int32_t sectors = 0;
-    for (const int32_t track : d64s_layout(disk).excluded_tracks) {
+    for (const int32_t track : d64s_row(disk).excluded_tracks) {
         sectors += track != 0 ? d64s_track_sectors(disk, track) : 0;
     }
     return sectors;
@@ -111,7 +111,7 @@ bool d64_dump_bam_contents(const d64_disk* disk, bool include_errors, FILE* stre
         return false;
     }
     const bool show_errors = include_errors && disk->error_info_size != 0;
-    const int32_t width = d64s_layout(disk).longest_track;
+    const int32_t width = d64s_row(disk).longest_track;
     print_heading(width, show_errors, stream);
 
     bam_totals totals;

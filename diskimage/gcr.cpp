@@ -1,8 +1,9 @@
-// G64: each track of a 1541 disk as the bit stream on the disk surface, in GCR.
+// G64 and G71: each track of a 1541 or 1571 disk as the bit stream on the disk
+// surface, in GCR.
 // The decoder reads it as the drive does: it finds the syncs (10 or more one bits),
 // reads the header block after each sync and the data block after the next one,
 // and gives every sector its bytes and the error code a drive would report.
-#include "g64.h"
+#include "decoder.h"
 
 #include "geometry.h"
 
@@ -13,21 +14,18 @@
 
 namespace {
 
-// The file: "GCR-1541", a version byte, the number of track entries N (tracks 1,
-// 1.5, 2, ...), the largest track length (16-bit little-endian), then N 32-bit
-// offsets of the track data (0: none) and N 32-bit speed entries, ignored here.
-// Track data: a 16-bit little-endian length, then that many bytes of GCR.
-constexpr char k_signature[] = "GCR-1541";
-constexpr uint64_t k_signature_length = 8;
+// The file: its signature ("GCR-1541", "GCR-1571"), a version byte, the number of
+// track entries N (tracks 1, 1.5, 2, ...; a 1571's side 2 from entry 84 on), the
+// largest track length (16-bit little-endian), then N 32-bit offsets of the track
+// data (0: none) and N 32-bit speed entries, ignored here. Track data: a 16-bit
+// little-endian length, then that many bytes of GCR.
 constexpr uint64_t k_entry_count_offset = 9;
 constexpr uint64_t k_max_track_size_offset = 10;
 constexpr uint64_t k_tables_offset = 12;
 
-// A 1541 track read from a G64 is at most the 42nd; the decoded disk has 35, 40 or
-// 42 tracks.
-constexpr int32_t k_g64_track_count = k_max_track_count;
-constexpr int32_t k_g64_sectors = start_sector_of_track[k_g64_track_count] + 17;
-constexpr int32_t k_g64_forty_tracks = 40;
+// A 1541 disk decoded from a G64 has 35 tracks, or 40 or 42 when tracks past 35 hold
+// a header that reads; a 1571 disk always has its 70.
+constexpr int32_t k_forty_tracks = 40;
 
 constexpr int32_t k_min_sync_bits = 10;
 constexpr int32_t k_gcr_bits_per_byte = 10;
@@ -262,9 +260,9 @@ bool read_header(const track_stream& track, size_t index, header_block* header) 
 struct decode_state {
     bool id_known = false;
     uint8_t id[2] = {};
-    bool has_header[k_g64_track_count + 1] = {}; // a header with a correct checksum
-    int32_t duplicates[k_g64_track_count + 1] = {};
-    int32_t shortest_sync[k_g64_track_count + 1] = {};
+    bool has_header[k_most_tracks + 1] = {}; // a header with a correct checksum
+    int32_t duplicates[k_most_tracks + 1] = {};
+    int32_t shortest_sync[k_most_tracks + 1] = {};
 };
 
 // Reads the data block after the header at sync `index` into `data`: its code.
@@ -298,16 +296,15 @@ uint8_t read_data(const track_stream& track, size_t index, uint8_t* data) {
 // Decodes track `number` into its sectors (`sectors`, 256 bytes each, zero) and
 // their codes (`codes`). The first header of a sector gives its code unless a later
 // one reads cleanly; headers beyond the first are duplicates.
-void decode_track(const track_stream& track, int32_t number, uint8_t* sectors, uint8_t* codes,
-                  decode_state& state) {
-    const int32_t count = d64s_sectors_of_track(number);
+void decode_track(const track_stream& track, int32_t number, int32_t count, uint8_t* sectors,
+                  uint8_t* codes, decode_state& state) {
     if (track.sync_count == 0) {
         std::fill(codes, codes + count, k_no_sync);
         std::memset(sectors, 0, size_t{k_sector_size} * static_cast<size_t>(count));
         return;
     }
     std::fill(codes, codes + count, k_no_header);
-    int32_t headers_seen[21] = {};
+    int32_t headers_seen[k_most_track_sectors] = {};
     uint8_t data[k_sector_size];
     int32_t shortest = track.syncs[0].bits;
     for (size_t index = 0; index < track.sync_count; ++index) {
@@ -354,16 +351,20 @@ void decode_track(const track_stream& track, int32_t number, uint8_t* sectors, u
 }
 
 // The file's header and tables, checked against its size.
-struct g64_file {
+struct gcr_file {
     const uint8_t* bytes;
     uint64_t size;
     uint32_t entries;
     uint32_t max_track_size;
+    int32_t side_tracks;  // of the disk it decodes into
+    int32_t side_entries; // where the next side's tracks start in the table
 
     // The data of whole track `track`, or false when the file holds none for it (no
     // entry, offset 0, or an offset or length outside the file or the largest size).
     bool track_data(int32_t track, const uint8_t** data, int32_t* length) const {
-        const uint32_t entry = 2 * static_cast<uint32_t>(track - 1);
+        const int32_t side = (track - 1) / side_tracks;
+        const auto entry = static_cast<uint32_t>(side * side_entries +
+                                                 2 * (track - 1 - side * side_tracks));
         if (entry >= entries) {
             return false;
         }
@@ -391,17 +392,18 @@ struct g64_file {
 };
 
 // The id of the disk: that of the first header of 18/0 with a correct checksum.
-void find_disk_id(const g64_file& file, track_stream& track, decode_state& state) {
+void find_disk_id(const gcr_file& file, const d64s_place& header_sector, track_stream& track,
+                  decode_state& state) {
     const uint8_t* data = nullptr;
     int32_t length = 0;
-    if (!file.track_data(k_directory_track, &data, &length)) {
+    if (!file.track_data(header_sector.track, &data, &length)) {
         return;
     }
     load_track(data, length, track);
     for (size_t index = 0; index < track.sync_count; ++index) {
         header_block header{};
-        if (read_header(track, index, &header) && header.track == k_directory_track &&
-            header.sector == k_header_sector && header.checksum_ok()) {
+        if (read_header(track, index, &header) && header.track == header_sector.track &&
+            header.sector == header_sector.sector && header.checksum_ok()) {
             std::memcpy(state.id, header.id, 2);
             state.id_known = true;
             return;
@@ -410,31 +412,34 @@ void find_disk_id(const g64_file& file, track_stream& track, decode_state& state
 }
 
 // The handle and, behind it, what the decode found and the decoded image.
-struct g64_handle {
+struct gcr_handle {
     d64_disk disk;
     d64_gcr_decode_info info;
 };
 
 } // namespace
 
-bool d64s_has_g64_signature(const uint8_t* file, uint64_t size) {
-    return size >= k_signature_length && std::memcmp(file, k_signature, k_signature_length) == 0;
-}
-
-bool d64s_open_g64(d64_disk** out_disk, const uint8_t* bytes, uint64_t size) {
+bool d64s_decode_gcr(const d64s_decoder& decoder, d64_disk** out_disk, const uint8_t* bytes,
+                     uint64_t size) {
+    const d64s_format& row = d64s_row_of(decoder.row);
     if (size < k_tables_offset) {
         return false;
     }
-    const g64_file file{bytes, size, bytes[k_entry_count_offset],
-                        read_le16(bytes + k_max_track_size_offset)};
+    const gcr_file file{bytes,
+                        size,
+                        bytes[k_entry_count_offset],
+                        read_le16(bytes + k_max_track_size_offset),
+                        d64s_side_tracks(row),
+                        decoder.side_entries};
     if (size < k_tables_offset + 8 * uint64_t{file.entries}) {
         return false;
     }
-    // Room for 42 tracks of sectors, then their codes; the codes move up behind the
-    // sectors of the tracks the disk turns out to have.
-    const size_t image_size = size_t{k_sector_size + 1} * k_g64_sectors;
+    // Room for the most tracks the disk may have, sectors then codes; the codes move
+    // up behind the sectors of the tracks the disk turns out to have.
+    const int32_t most_sectors = d64s_row_sectors(row, row.max_tracks);
+    const size_t image_size = size_t{k_sector_size + 1} * static_cast<size_t>(most_sectors);
     // Every sector is written below: its data, or zeros.
-    auto* handle = static_cast<g64_handle*>(std::malloc(sizeof(g64_handle) + image_size));
+    auto* handle = static_cast<gcr_handle*>(std::malloc(sizeof(gcr_handle) + image_size));
     *out_disk = reinterpret_cast<d64_disk*>(handle);
     // Scratch for one track: its bytes with the wrap-around, and its syncs.
     const size_t longest = file.max_track_size;
@@ -451,35 +456,37 @@ bool d64s_open_g64(d64_disk** out_disk, const uint8_t* bytes, uint64_t size) {
         return false;
     }
     uint8_t* image = reinterpret_cast<uint8_t*>(handle + 1);
-    uint8_t* codes = image + size_t{k_sector_size} * k_g64_sectors;
+    uint8_t* codes = image + size_t{k_sector_size} * static_cast<size_t>(most_sectors);
 
     decode_state state;
-    find_disk_id(file, track, state);
-    for (int32_t number = 1; number <= k_g64_track_count; ++number) {
-        const int32_t first = start_sector_of_track[number];
+    find_disk_id(file, row.header, track, state);
+    for (int32_t number = 1; number <= row.max_tracks; ++number) {
+        const int32_t first = row.track_start[number];
+        const int32_t count = row.track_sectors[number];
         const uint8_t* data = nullptr;
         int32_t length = 0;
         if (!file.track_data(number, &data, &length)) {
-            std::fill_n(codes + first, d64s_sectors_of_track(number), k_no_sync);
+            std::fill_n(codes + first, count, k_no_sync);
             std::memset(image + int64_t{k_sector_size} * first, 0,
-                        size_t{k_sector_size} * static_cast<size_t>(d64s_sectors_of_track(number)));
+                        size_t{k_sector_size} * static_cast<size_t>(count));
             continue;
         }
         load_track(data, length, track);
-        decode_track(track, number, image + int64_t{k_sector_size} * first, codes + first, state);
+        decode_track(track, number, count, image + int64_t{k_sector_size} * first, codes + first,
+                     state);
     }
     std::free(scratch);
     std::free(track.syncs);
 
-    // 35 tracks, or 40 or 42 when a track beyond holds a header that reads.
-    int32_t tracks = k_min_track_count;
-    for (int32_t number = k_min_track_count + 1; number <= k_g64_track_count; ++number) {
+    // The least tracks, or 40 or the most when a track past the least holds a header
+    // that reads.
+    int32_t tracks = row.min_tracks;
+    for (int32_t number = row.min_tracks + 1; number <= row.max_tracks; ++number) {
         if (state.has_header[number]) {
-            tracks = number <= k_g64_forty_tracks ? std::max(tracks, k_g64_forty_tracks)
-                                                  : k_g64_track_count;
+            tracks = number <= k_forty_tracks ? std::max(tracks, k_forty_tracks) : row.max_tracks;
         }
     }
-    const int32_t sectors = d64s_sector_count(tracks);
+    const int32_t sectors = d64s_row_sectors(row, tracks);
     std::memmove(image + int64_t{k_sector_size} * sectors, codes, static_cast<size_t>(sectors));
 
     d64_gcr_decode_info& info = handle->info;
@@ -502,14 +509,15 @@ bool d64s_open_g64(d64_disk** out_disk, const uint8_t* bytes, uint64_t size) {
     disk.track_count = tracks;
     disk.sector_data_size = uint64_t{k_sector_size} * static_cast<uint64_t>(sectors);
     disk.error_info_size = static_cast<uint64_t>(sectors);
-    disk.format = D64_FORMAT_G64;
+    disk.format = decoder.format;
     return true;
 }
 
 bool d64_get_gcr_decode_info(const d64_disk* disk, d64_gcr_decode_info* info) {
-    if (disk == nullptr || info == nullptr || disk->format != D64_FORMAT_G64) {
+    if (disk == nullptr || info == nullptr ||
+        d64s_decoder_of(static_cast<d64_format>(disk->format)) == nullptr) {
         return false;
     }
-    *info = reinterpret_cast<const g64_handle*>(disk)->info;
+    *info = reinterpret_cast<const gcr_handle*>(disk)->info;
     return true;
 }
