@@ -1,6 +1,7 @@
-// How a fuzz input becomes a disk image: the first byte picks one of the 20
-// recognised image lengths (16 D64, 2 D71, 2 D81), the remaining bytes are laid into
-// the image starting at the header sector (track 18, on a D81 track 40) and wrapping
+// How a fuzz input becomes a disk image: the first byte picks one of the 22
+// recognised image lengths (16 D64, 2 D71, 2 D81, a D80, a D82), the remaining bytes
+// are laid into the image starting at the header sector (track 18, on a D81 track 40;
+// on a D80 or D82 the BAM's first sector 38/0, the header 39/0 after it) and wrapping
 // round to track 1, the rest stays zero. Short inputs thus reach the header, BAM and
 // directory at once, and the data sectors after them that chains in them point to.
 #ifndef FLOPPEEK_FUZZ_INPUT_H
@@ -10,18 +11,24 @@
 #include <cstdint>
 #include <vector>
 
-inline constexpr size_t k_fuzz_lengths = 20;
+inline constexpr size_t k_fuzz_lengths = 22;
 
-// The accepted lengths: 35 to 42 tracks, then a D71 and a D81, without and with error codes.
+// The accepted lengths: 35 to 42 tracks, then a D71 and a D81, without and with error
+// codes, then a D80 and a D82.
 inline size_t fuzz_image_size(uint8_t selector) {
     static constexpr size_t sizes[k_fuzz_lengths] = {
-        174848, 175531, 179200, 179900, 183552, 184269, 187904, 188638, 192256, 193007,
-        196608, 197376, 200960, 201745, 205312, 206114, 349696, 351062, 819200, 822400};
+        174848, 175531, 179200, 179900, 183552, 184269, 187904, 188638,
+        192256, 193007, 196608, 197376, 200960, 201745, 205312, 206114,
+        349696, 351062, 819200, 822400, 533248, 1066496};
     return sizes[selector % k_fuzz_lengths];
 }
 
-// Track 18 sector 0, or on a D81 track 40 sector 0.
+// Track 18 sector 0; on a D81 track 40 sector 0; on a D80 or D82 track 38 sector 0
+// (tracks 1-38 have 29 sectors each).
 inline size_t fuzz_header_offset(size_t image_size) {
+    if (image_size == 533248 || image_size == 1066496) {
+        return 256 * 37 * 29;
+    }
     return image_size >= 819200 ? 256 * 1560 : 256 * 357;
 }
 

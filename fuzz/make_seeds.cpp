@@ -80,6 +80,19 @@ std::vector<test_image> seed_images() {
     const auto loop = image_add_file(big, 21, 0x82, "LOOP", std::vector<uint8_t>(600, 1), {42, 0});
     image_link(big, loop.back(), loop.front().track, loop.front().sector);
     images.push_back(big);
+
+    // A D80 with a file over its zones and a second BAM sector's track; a D82 with a
+    // file on side 2 whose chain leaves the disk, and a directory sector linking back.
+    test_image d80 = image_formatted_as(disk_format::d80, false, "EIGHTY FIFTY", "80");
+    image_add_file(d80, 0, 0x82, "ZONES", std::vector<uint8_t>(9000, 0x80), {52, 0});
+    image_add_file(d80, 1, 0x81, "LAST TRACK", std::vector<uint8_t>(300, 0x08), {77, 0});
+    images.push_back(d80);
+    test_image d82 = image_formatted_as(disk_format::d82, false, "EIGHTY TWO FIFTY", "82");
+    const auto far = image_add_file(d82, 0, 0x82, "SIDE 2", std::vector<uint8_t>(600, 1), {150, 0});
+    image_link(d82, far[1], 155, 0);
+    image_set_entry(d82, 8, test_entry{0x82, petscii_name("SECOND"), {1, 0}, 1});
+    image_link(d82, {39, 2}, 39, 1);
+    images.push_back(d82);
     return images;
 }
 
@@ -109,11 +122,14 @@ std::vector<std::vector<uint8_t>> archive_seeds() {
     return inputs;
 }
 
-// G64 seeds: the sample disk clean and with a fault of every kind, and a 40-track disk.
+// G64 seeds: the sample disk clean and with a fault of every kind, a 40-track disk, and
+// a G71 of a disk with files on both sides, one of its side-2 sectors damaged.
 std::vector<std::string> g64_seeds() {
     const test_image sample = image_sample();
     test_image forty = image_formatted(40, false, "FORTY", "40");
     image_add_file(forty, 0, 0x82, "ON TRACK 36", std::vector<uint8_t>(600, 0x36), {36, 0});
+    test_image sides = image_formatted_as(disk_format::d71, false, "G71", "71");
+    image_add_file(sides, 0, 0x82, "ON SIDE 2", std::vector<uint8_t>(2000, 0x71), {60, 0});
     using fault = gcr_fault;
     return {
         gcr_write_g64(sample, {}, true),
@@ -128,6 +144,7 @@ std::vector<std::string> g64_seeds() {
                                {fault::over_the_end, {18, 10}},
                                {fault::unaligned, {17, 0}}}),
         gcr_write_g64(forty),
+        gcr_write_g64(sides, {{fault::data_checksum, {60, 0}}, {fault::no_data, {40, 0}}}),
     };
 }
 

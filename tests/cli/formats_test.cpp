@@ -1,4 +1,4 @@
-// D71, D81 and G64 images end to end: images written by Debian's cc1541 (a peer
+// D71, D81, G64, D80, D82 and G71 images end to end: images written by Debian's cc1541 (a peer
 // tool) and by the project's builders, as one path, in a tree, compressed and in
 // archives.
 #include "archive_builder.h"
@@ -201,4 +201,55 @@ TEST_F(cli, damaged_g64_in_a_tree_shows_its_codes_and_decode_summary) {
                                                 {"duplicate_headers", 0},
                                                 {"shortest_sync_bits", 41}}));
     EXPECT_EQ(record["errors"][0], (nlohmann::json{{"track", 1}, {"sector", 0}, {"code", 5}}));
+}
+
+// The 8050's D80 and the 8250's D82 (rows of the format table) and the 1571's G71 (the
+// GCR decoder in front of the D71 row), through each report once, in a tree too.
+TEST_F(cli, d80_d82_and_g71_through_every_report) {
+    test_image d80 = image_formatted_as(disk_format::d80, false, "D80 DISK", "DD");
+    image_add_file(d80, 0, 0x82, "PROGRAM", std::vector<uint8_t>(600, 1));
+    image_add_file(d80, 1, 0x81, "TEXT", std::vector<uint8_t>(300, 2), {40, 0});
+    image_set_entry(d80, 2, test_entry{0x00, petscii_name("GONE"), {0, 0}, 1});
+    test_image d82 = image_formatted_as(disk_format::d82, false, "D82 DISK", "EE");
+    image_add_file(d82, 0, 0xC2, "ON SIDE TWO", std::vector<uint8_t>(1000, 3), {120, 0});
+    test_image d71 = image_formatted_as(disk_format::d71, false, "GCR DISK", "GG");
+    image_add_file(d71, 0, 0x82, "ON SIDE TWO", std::vector<uint8_t>(900, 4), {60, 0});
+    const std::string d80_path = save(d80, "a.D80");
+    save_bytes(archive_pack(archive_kind::gz, {{"b.d82", image_bytes(d82)}}), "b.d82.gz");
+    save_bytes(archive_pack(archive_kind::zip_deflated, {{"in.g71", gcr_write_g64(d71)}}),
+               "c.zip");
+    const std::string g71_path = save_bytes(gcr_write_g64(d71), "x.g71");
+
+    const run_result listing = run({"-s", d80_path});
+    EXPECT_EQ(listing.out, "0 .\"d80 disk        \" dd 2c\n"
+                           "3    \"program\"          prg \n"
+                           "2    \"text\"             seq \n"
+                           "1    \"gone\"             scr \n"
+                           "2047 blocks free.\n");
+    // 2083 sectors; 2047 free and track 39's 29 left out leave the two BAM sectors and
+    // the files' five; the bits add 39/0 and 39/1.
+    const run_result bam = run({"-b", d80_path});
+    EXPECT_EQ(std::count(bam.out.begin(), bam.out.end(), '\n'), 79);
+    EXPECT_NE(bam.out.find("\n  39    2/29   **" + std::string(27, '.') + "\n"), std::string::npos);
+    EXPECT_TRUE(bam.out.ends_with("\nTotals:                    7/  9/2083\n")) << bam.out;
+    const nlohmann::json record = nlohmann::json::parse(run({"--json", d80_path}).out);
+    EXPECT_EQ(record["image"]["format"], "d80");
+    EXPECT_EQ(record["disk"]["free_blocks"], 2047);
+    EXPECT_FALSE(record["disk"].contains("bam_layout"));
+
+    const run_result g71 = run({"-w", g71_path});
+    EXPECT_TRUE(g71.out.starts_with("Disk name           Disk id  Free blocks\n"
+                                    "\"gcr disk        \"  \"gg 2a\"      1324\n"))
+        << g71.out;
+    EXPECT_EQ(nlohmann::json::parse(run({"--json", g71_path}).out)["image"]["format"], "g71");
+
+    const run_result tree = run({"--recursive", "-f", "ON*", dir.string()});
+    const std::string parsing = "\nParsing: \"";
+    EXPECT_EQ(tree.out, "Processing all disk images in \"" + dir.string() + "\"\n" + parsing +
+                            "a.D80\"\n" + parsing + "b.d82.gz\"\nMatch: \"on side two     \"\n" +
+                            parsing + "c.zip/in.g71\"\nMatch: \"on side two     \"\n" + parsing +
+                            "x.g71\"\nMatch: \"on side two     \"\n");
+    EXPECT_EQ(tree.status, 0);
+    const run_result d82_listing = run({"--recursive", (dir / "b.d82.gz").string()});
+    EXPECT_TRUE(d82_listing.out.ends_with("\n4129 blocks free.\n")) << d82_listing.out;
 }

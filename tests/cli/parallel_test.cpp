@@ -78,7 +78,7 @@ TEST_F(cli, long_options_mix_with_short_ones) {
         "   --version: Show the versions of floppeek, trakvol and OpenSSL\n";
     const std::string bad_jobs = "floppeek: --jobs needs a number from 1 to 256, not ";
     const std::string version =
-        std::string("floppeek 1.4.2 (trakvol 2.2.0)\n") + OpenSSL_version(OPENSSL_VERSION) + "\n";
+        std::string("floppeek 1.4.3 (trakvol 2.3.0)\n") + OpenSSL_version(OPENSSL_VERSION) + "\n";
     struct row {
         std::vector<std::string> args;
         int status;

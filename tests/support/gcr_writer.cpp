@@ -37,6 +37,12 @@ struct bit_writer {
     }
 };
 
+// The speed zone of a track, 0 outermost; a 1571's side 2 repeats side 1's.
+int zone_of(int track) {
+    const int on_side = (track - 1) % 35 + 1;
+    return (on_side > 17) + (on_side > 24) + (on_side > 30);
+}
+
 bool planted(const std::vector<planted_fault>& faults, gcr_fault what, track_sector at,
              bool whole_track) {
     return std::any_of(faults.begin(), faults.end(), [&](const planted_fault& fault) {
@@ -64,9 +70,8 @@ void write_sector(bit_writer& out, const test_image& image, track_sector at,
     out.raw(0x55, 9);
     std::vector<uint8_t> data{planted(faults, gcr_fault::missing_data_id, at, false) ? uint8_t{0}
                                                                                       : uint8_t{7}};
-    const size_t offset = 256 * static_cast<size_t>(image_sector_count(at.track - 1) + at.sector);
-    data.insert(data.end(), image.bytes.begin() + static_cast<std::ptrdiff_t>(offset),
-                image.bytes.begin() + static_cast<std::ptrdiff_t>(offset + 256));
+    const uint8_t* bytes = image_sector(image, at);
+    data.insert(data.end(), bytes, bytes + 256);
     uint8_t sum = 0;
     for (size_t i = 1; i < data.size(); ++i) {
         sum ^= data[i];
@@ -86,7 +91,7 @@ std::vector<uint8_t> write_track(const test_image& image, int track,
                                  const std::vector<planted_fault>& faults) {
     bit_writer out;
     size_t turn = 0;
-    for (int sector = 0; sector < image_sectors_of_track(track); ++sector) {
+    for (int sector = 0; sector < image_track_sectors(image, track); ++sector) {
         const track_sector at{track, sector};
         if (planted(faults, gcr_fault::over_the_end, at, false)) {
             turn = out.bytes.size() + 200; // its data block runs from 29 to 354
@@ -103,7 +108,7 @@ std::vector<uint8_t> write_track(const test_image& image, int track,
     if (planted(faults, gcr_fault::sync_across_end, {track, 0}, true)) {
         turn = 4; // one of the first sync's five 0xFF bytes stays at the start
     }
-    const int zone = (track > 17) + (track > 24) + (track > 30);
+    const int zone = zone_of(track);
     out.bytes.resize(std::max<size_t>(out.bytes.size(), k_zone_lengths[zone]), 0x55);
     std::vector<uint8_t> bytes = out.bytes;
     if (planted(faults, gcr_fault::no_syncs, {track, 0}, true)) {
@@ -132,20 +137,25 @@ void put_le(std::string& out, size_t at, uint32_t value, int bytes) {
 
 std::string gcr_write_g64(const test_image& image, const std::vector<planted_fault>& faults,
                           bool with_half_track) {
-    std::string file = "GCR-1541";
+    // A 1571's dump has room for two sides of 84 entries; side 2 from entry 84.
+    const bool two_sides = image.format == disk_format::d71;
+    const int entries = two_sides ? 2 * k_entries : k_entries;
+    std::string file = two_sides ? "GCR-1571" : "GCR-1541";
     file += '\0';
-    file += static_cast<char>(k_entries);
-    file.resize(12 + 8 * k_entries);
+    file += static_cast<char>(entries);
+    file.resize(12 + 8 * static_cast<size_t>(entries));
     put_le(file, 10, k_max_track_size, 2);
     for (int track = 1; track <= image.tracks; ++track) {
         const std::vector<uint8_t> bytes = write_track(image, track, faults);
-        const int zone = (track > 17) + (track > 24) + (track > 30);
-        put_le(file, 12 + 8 * k_entries / 2 + 4 * 2 * (track - 1), static_cast<uint32_t>(3 - zone), 4);
+        const size_t entry =
+            track > 35 && two_sides ? k_entries + 2 * (track - 36) : 2 * (track - 1);
+        put_le(file, 12 + 4 * static_cast<size_t>(entries) + 4 * entry,
+               static_cast<uint32_t>(3 - zone_of(track)), 4);
         if (planted(faults, gcr_fault::no_data, {track, 0}, true)) {
             continue;
         }
         const auto offset = static_cast<uint32_t>(file.size());
-        put_le(file, 12 + 4 * 2 * static_cast<size_t>(track - 1), offset, 4);
+        put_le(file, 12 + 4 * entry, offset, 4);
         if (track == 1 && with_half_track) {
             put_le(file, 12 + 4, offset, 4);
         }

@@ -1,4 +1,4 @@
-// Writes a D64 image as a G64 file, each track the bit stream a 1541 writes (sync,
+// Writes a D64 image as a G64 file (a D71 as a G71), each track the bit stream a 1541 writes (sync,
 // header block, gap, sync, data block, gap per sector, in GCR), with faults planted
 // where a table says: for the decoder's tests, fuzz seeds and the benchmark.
 #ifndef FLOPPEEK_GCR_WRITER_H
@@ -30,7 +30,8 @@ struct planted_fault {
 
 // The G64 of `image` (a D64 of 35 to 42 tracks; its error bytes are not written):
 // 84 track entries, the largest track 7928 bytes, every whole track written, plus a
-// copy of track 1 as half-track 1.5 when `with_half_track`.
+// copy of track 1 as half-track 1.5 when `with_half_track`. For a D71, its G71:
+// "GCR-1571", 168 entries, side 2's tracks from entry 84 on.
 std::string gcr_write_g64(const test_image& image, const std::vector<planted_fault>& faults = {},
                           bool with_half_track = false);
 

@@ -15,6 +15,15 @@ constexpr int k_d71_bam_track = 53;
 constexpr int k_d71_side2_free_offset = 0xDD;
 constexpr int k_d81_dir_track = 40;
 constexpr int k_d81_bam_offset = 0x10;
+// 8050 and 8250: header and directory on track 39, the BAM on 38: 5 bytes a track from
+// byte 6, 50 tracks a BAM sector, the sectors 3 apart.
+constexpr int k_d80_dir_track = 39;
+constexpr int k_d80_bam_track = 38;
+constexpr int k_d80_tracks_per_bam_sector = 50;
+
+bool is_8050_family(const test_image& image) {
+    return image.format == disk_format::d80 || image.format == disk_format::d82;
+}
 
 [[noreturn]] void builder_fail(const char* why) {
     std::fprintf(stderr, "image builder: %s\n", why);
@@ -42,6 +51,13 @@ bam_place bam_entry(const test_image& image, int track) {
                              k_d81_bam_offset + 6 * static_cast<size_t>((track - 1) % 40);
         return {entry, entry + 1};
     }
+    case disk_format::d80:
+    case disk_format::d82: {
+        const int index = (track - 1) / k_d80_tracks_per_bam_sector;
+        const size_t entry = sector_offset(image, {k_d80_bam_track, 3 * index}) + 6 +
+                             5 * static_cast<size_t>((track - 1) % k_d80_tracks_per_bam_sector);
+        return {entry, entry + 1};
+    }
     case disk_format::d71:
         if (track > 35) {
             return {sector_offset(image, {k_dir_track, 0}) + k_d71_side2_free_offset +
@@ -58,7 +74,7 @@ bam_place bam_entry(const test_image& image, int track) {
 }
 
 int bitmap_bytes(const test_image& image) {
-    return image.format == disk_format::d81 ? 5 : 3;
+    return image.format == disk_format::d81 ? 5 : is_8050_family(image) ? 4 : 3;
 }
 
 bool is_directory_track(const test_image& image, int track) {
@@ -67,6 +83,9 @@ bool is_directory_track(const test_image& image, int track) {
         return track == k_d81_dir_track;
     case disk_format::d71:
         return track == k_dir_track || track == k_d71_bam_track;
+    case disk_format::d80:
+    case disk_format::d82:
+        return track == k_d80_dir_track;
     case disk_format::d64:
         break;
     }
@@ -120,6 +139,10 @@ int image_track_sectors(const test_image& image, int track) {
     if (image.format == disk_format::d81) {
         return 40;
     }
+    if (is_8050_family(image)) {
+        const int on_side = (track - 1) % 77 + 1;
+        return 29 - 2 * (on_side > 39) - 2 * (on_side > 53) - 2 * (on_side > 64);
+    }
     return image_sectors_of_track(image.format == disk_format::d71 && track > 35 ? track - 35
                                                                                  : track);
 }
@@ -169,6 +192,44 @@ test_image image_formatted(int tracks, bool with_error_block, std::string_view n
     return image;
 }
 
+namespace {
+
+// Header 39/0 links to the first BAM sector; each BAM sector links to the next and the
+// last to the directory at 39/1, and says in bytes 4 and 5 which tracks it covers.
+void format_8050_family(test_image& image, const std::array<uint8_t, 16>& name,
+                        const std::array<uint8_t, 16>& id) {
+    uint8_t* header = image_sector(image, {k_d80_dir_track, 0});
+    header[0] = k_d80_bam_track;
+    header[1] = 0;
+    header[2] = 'C';
+    std::copy(name.begin(), name.end(), header + 0x06);
+    header[0x16] = header[0x17] = k_shifted_space_byte;
+    std::copy(id.begin(), id.begin() + 2, header + 0x18);
+    header[0x1A] = k_shifted_space_byte;
+    header[0x1B] = '2';
+    header[0x1C] = 'C';
+    std::fill(header + 0x1D, header + 0x21, k_shifted_space_byte);
+    const int bam_sectors = (image.tracks + k_d80_tracks_per_bam_sector - 1) /
+                            k_d80_tracks_per_bam_sector;
+    for (int index = 0; index < bam_sectors; ++index) {
+        const track_sector at{k_d80_bam_track, 3 * index};
+        uint8_t* bam = image_sector(image, at);
+        const bool last = index + 1 == bam_sectors;
+        bam[0] = static_cast<uint8_t>(last ? k_d80_dir_track : k_d80_bam_track);
+        bam[1] = static_cast<uint8_t>(last ? 1 : 3 * (index + 1));
+        bam[2] = 'C';
+        bam[4] = static_cast<uint8_t>(1 + k_d80_tracks_per_bam_sector * index);
+        bam[5] = static_cast<uint8_t>(
+            std::min(image.tracks + 1, 1 + k_d80_tracks_per_bam_sector * (index + 1)));
+        image_allocate(image, at);
+    }
+    image_allocate(image, {k_d80_dir_track, 0});
+    image_allocate(image, {k_d80_dir_track, 1});
+    image_link(image, {k_d80_dir_track, 1}, 0, 0xFF);
+}
+
+} // namespace
+
 test_image image_formatted_as(disk_format format, bool with_error_block, std::string_view name,
                               std::string_view id) {
     if (format == disk_format::d64) {
@@ -176,7 +237,13 @@ test_image image_formatted_as(disk_format format, bool with_error_block, std::st
     }
     test_image image;
     image.format = format;
-    image.tracks = format == disk_format::d81 ? 80 : 70;
+    image.tracks = format == disk_format::d81   ? 80
+                   : format == disk_format::d80 ? 77
+                   : format == disk_format::d82 ? 154
+                                                : 70;
+    if (is_8050_family(image) && with_error_block) {
+        builder_fail("an 8050 or 8250 image has no error codes");
+    }
     image.has_error_block = with_error_block;
     const auto sectors = static_cast<size_t>(image_total_sectors(image));
     image.bytes.assign(k_sector_bytes * sectors + (with_error_block ? sectors : 0), 0);
@@ -204,6 +271,10 @@ test_image image_formatted_as(disk_format format, bool with_error_block, std::st
         image_allocate(image, {k_dir_track, 1});
         image_allocate(image, {k_d71_bam_track, 0});
         image_link(image, {k_dir_track, 1}, 0, 0xFF);
+        return image;
+    }
+    if (is_8050_family(image)) {
+        format_8050_family(image, padded_name, padded_id);
         return image;
     }
     uint8_t* header = image_sector(image, {k_d81_dir_track, 0});
@@ -234,6 +305,10 @@ test_image image_formatted_as(disk_format format, bool with_error_block, std::st
 }
 
 uint8_t* image_sector(test_image& image, track_sector at) {
+    return const_cast<uint8_t*>(image_sector(static_cast<const test_image&>(image), at));
+}
+
+const uint8_t* image_sector(const test_image& image, track_sector at) {
     if (at.track < 1 || at.track > image.tracks || at.sector < 0 ||
         at.sector >= image_track_sectors(image, at.track)) {
         builder_fail("no such sector");
@@ -298,6 +373,12 @@ track_sector image_directory_sector(int slot) {
 }
 
 track_sector image_directory_sector(const test_image& image, int slot) {
+    if (is_8050_family(image)) {
+        if (slot < 0 || slot >= 224) {
+            builder_fail("directory slot out of range");
+        }
+        return {k_d80_dir_track, 1 + slot / 8};
+    }
     if (image.format != disk_format::d81) {
         return image_directory_sector(slot);
     }

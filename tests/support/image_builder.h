@@ -16,7 +16,7 @@ struct track_sector {
     int sector;
 };
 
-enum class disk_format { d64, d71, d81 };
+enum class disk_format { d64, d71, d81, d80, d82 };
 
 struct test_image {
     std::vector<uint8_t> bytes;
@@ -51,12 +51,14 @@ test_image image_formatted(int tracks, bool with_error_block, std::string_view n
                            std::string_view id = "01");
 
 // A formatted D71 (side 2's free counts at 18/0 from 0xDD, its bitmaps on 53/0, which
-// is allocated) or D81 (header 40/0, BAM 40/1 and 40/2, directory from 40/3); a D64
-// as image_formatted(35, ...).
+// is allocated), D81 (header 40/0, BAM 40/1 and 40/2, directory from 40/3), D80 or D82
+// (header 39/0, BAM 38/0, 38/3 and on the D82 38/6 and 38/9, directory from 39/1; no
+// error codes); a D64 as image_formatted(35, ...).
 test_image image_formatted_as(disk_format format, bool with_error_block,
                               std::string_view name = "TEST DISK", std::string_view id = "01");
 
 uint8_t* image_sector(test_image& image, track_sector at);
+const uint8_t* image_sector(const test_image& image, track_sector at);
 // Raw link bytes 0 and 1 of a sector.
 void image_link(test_image& image, track_sector at, int next_track, int next_sector);
 // The BAM entry of `track`: free count and bitmap (set bit = free; 3 bytes, 5 on a D81).
@@ -71,7 +73,8 @@ std::array<uint8_t, 16> petscii_name(std::string_view text, uint8_t pad = k_shif
 // Where slot 0-143 of the directory lies: sectors 1, 4, 7, ... of track 18, eight
 // slots each, as the drive fills them.
 track_sector image_directory_sector(int slot);
-// The same for the image's format: on a D81 slots 0-295 on 40/3, 40/4, ... 40/39.
+// The same for the image's format: on a D81 slots 0-295 on 40/3, 40/4, ... 40/39; on
+// a D80 or D82 slots 0-223 on 39/1, 39/2, ... 39/28.
 track_sector image_directory_sector(const test_image& image, int slot);
 // Writes slot `slot`, linking in and allocating directory sectors as needed.
 void image_set_entry(test_image& image, int slot, const test_entry& entry);

@@ -14,7 +14,7 @@ disk_ptr open_bytes(const std::string& bytes) {
     d64_format format = D64_FORMAT_D64;
     if (!d64_open_disk(&disk, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
                        &format) ||
-        format != D64_FORMAT_G64) {
+        (format != D64_FORMAT_G64 && format != D64_FORMAT_G71)) {
         std::free(disk);
         disk = nullptr;
     }
@@ -24,8 +24,9 @@ disk_ptr open_bytes(const std::string& bytes) {
 // The D64 a drive would read: every sector code 1 but the expected ones, and zeros in
 // each sector whose code is neither 1 nor 5.
 test_image expected_d64(test_image image, const std::vector<std::pair<track_sector, int>>& codes) {
-    image.bytes.resize(image_sector_data_size(image.tracks));
-    image.bytes.resize(image.bytes.size() + static_cast<size_t>(image_sector_count(image.tracks)), 1);
+    const auto sectors = static_cast<size_t>(image_total_sectors(image));
+    image.bytes.resize(256 * sectors);
+    image.bytes.resize(image.bytes.size() + sectors, 1);
     image.has_error_block = true;
     for (const auto& [at, code] : codes) {
         image_set_error(image, at, static_cast<uint8_t>(code));
@@ -51,6 +52,14 @@ std::string reports(const d64_disk* disk) {
         bool found = false;
         d64_find_pattern_to(disk, "m*", &found, stream);
     });
+}
+
+// A 1571 disk with a file on each side, for the G71 rows.
+test_image two_sided_disk() {
+    test_image image = image_formatted_as(disk_format::d71, false, "TWO SIDES", "71");
+    image_add_file(image, 0, 0x82, "SIDE ONE", std::vector<uint8_t>(700, 0x11), {3, 0});
+    image_add_file(image, 1, 0x82, "SIDE TWO", std::vector<uint8_t>(900, 0x22), {60, 0});
+    return image;
 }
 
 test_image forty_track_disk() {
@@ -98,6 +107,15 @@ TEST(g64, planted_faults_decode_to_the_codes_a_drive_reports) {
          {{{18, 0}, 9}},
          0},
         {"40 tracks", forty_track_disk(), {{fault::data_checksum, {40, 16}}}, {{{40, 16}, 5}}, 0},
+        // A G71: side 2's tracks from the table's 84th entry, their headers numbered
+        // 36-70, decoded into a D71.
+        {"g71", two_sided_disk(), {}, {}, 0},
+        {"g71 faults on both sides",
+         two_sided_disk(),
+         {{fault::data_checksum, {60, 0}}, {fault::missing_sector, {3, 0}},
+          {fault::foreign_id, {53, 1}}},
+         {{{3, 0}, 2}, {{53, 1}, 11}, {{60, 0}, 5}},
+         0},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.what);
@@ -112,7 +130,7 @@ TEST(g64, planted_faults_decode_to_the_codes_a_drive_reports) {
 
         d64_gcr_decode_info info{};
         ASSERT_TRUE(d64_get_gcr_decode_info(decoded.get(), &info));
-        const int sectors = image_sector_count(r.image.tracks);
+        const int sectors = image_total_sectors(r.image);
         EXPECT_EQ(info.tracks, r.image.tracks);
         EXPECT_EQ(info.half_tracks_with_data, 1);
         EXPECT_EQ(info.sectors_with_error, static_cast<int>(r.codes.size()));

@@ -109,8 +109,14 @@ TEST(geometry, open_disk_recognises_each_format_and_init_disk_only_d64) {
         {351063, -1, 0, 0},
         {819201, -1, 0, 0},
         {822401, -1, 0, 0},
+        {533248, D64_FORMAT_D80, 77, 0},
+        {1066496, D64_FORMAT_D82, 154, 0},
+        {533248 + 2083, -1, 0, 0}, // 8050 and 8250 images carry no error codes
+        {1066496 + 4166, -1, 0, 0},
+        {533247, -1, 0, 0},
+        {1066497, -1, 0, 0},
     };
-    const std::vector<uint8_t> bytes(822401);
+    const std::vector<uint8_t> bytes(1066496 + 4166);
     for (const row& r : rows) {
         SCOPED_TRACE(r.size);
         d64_disk* disk = nullptr;
@@ -167,4 +173,82 @@ TEST(geometry, sectors_of_d71_and_d81_tracks_and_their_places) {
         d64_get_sector_error_info(disk.get(), r.track, 0, &code);
         EXPECT_EQ(code, 1);
     }
+}
+
+// One row of the format table each: the geometry, the header and BAM places and the
+// free count of an empty disk as its drive formats it, against builder-made images.
+TEST(geometry, every_row_of_the_format_table) {
+    struct row {
+        disk_format format;
+        int code;
+        const char* name;
+        int sectors, longest, directory_track, slots;
+        std::vector<std::pair<int, int>> track_sectors; // zone edges
+        int32_t empty_free;
+        track_sector file_sector; // a sector a file takes: allocated, one fewer free
+        uint64_t largest;         // the longest image of the format
+    };
+    const row rows[] = {
+        {disk_format::d64, D64_FORMAT_D64, "d64", 683, 21, 18, 144,
+         {{17, 21}, {18, 19}, {24, 19}, {25, 18}, {31, 17}}, 664, {1, 0}, 206114},
+        {disk_format::d71, D64_FORMAT_D71, "d71", 1366, 21, 18, 144,
+         {{35, 17}, {36, 21}, {53, 19}, {70, 17}}, 1328, {60, 3}, 351062},
+        {disk_format::d81, D64_FORMAT_D81, "d81", 3200, 40, 40, 296, {{1, 40}, {80, 40}}, 3160,
+         {41, 0}, 822400},
+        {disk_format::d80, D64_FORMAT_D80, "d80", 2083, 29, 39, 224,
+         {{39, 29}, {40, 27}, {53, 27}, {54, 25}, {64, 25}, {65, 23}, {77, 23}}, 2052, {51, 2}, 533248},
+        {disk_format::d82, D64_FORMAT_D82, "d82", 4166, 29, 39, 224,
+         {{77, 23}, {78, 29}, {116, 29}, {117, 27}, {154, 23}}, 4133, {151, 22}, 1066496},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.name);
+        test_image image = image_formatted_as(r.format, false, "ROWS", "RW");
+        const disk_ptr empty = open_disk(image);
+        ASSERT_NE(empty, nullptr);
+        EXPECT_EQ(empty->format, r.code);
+        d64_format_info info{};
+        ASSERT_TRUE(d64_get_format_info(empty.get(), &info));
+        EXPECT_EQ(info.sector_count, r.sectors);
+        EXPECT_EQ(info.longest_track, r.longest);
+        EXPECT_EQ(info.directory_track, r.directory_track);
+        EXPECT_EQ(info.max_directory_slots, r.slots);
+        for (const auto& [track, sectors] : r.track_sectors) {
+            EXPECT_TRUE(d64_are_track_and_sector_valid(empty.get(), track, sectors - 1)) << track;
+            EXPECT_FALSE(d64_are_track_and_sector_valid(empty.get(), track, sectors)) << track;
+        }
+        int32_t free_blocks = 0;
+        ASSERT_TRUE(d64_count_free_sectors(empty.get(), &free_blocks));
+        EXPECT_EQ(free_blocks, r.empty_free);
+        char name[17];
+        char id[6];
+        EXPECT_TRUE(d64_get_disk_name(empty.get(), name));
+        EXPECT_TRUE(d64_get_disk_id(empty.get(), id));
+        EXPECT_EQ(std::string(name, 4), "ROWS");
+        EXPECT_EQ(std::string(id, 2), "RW");
+        d64_format_facts facts{};
+        ASSERT_TRUE(d64_get_format_facts(r.code, &facts));
+        EXPECT_STREQ(facts.name, r.name);
+        EXPECT_EQ(facts.largest_image, r.largest);
+
+        // The BAM entry of the file's track, wherever the format keeps it.
+        uint8_t before = 0;
+        d64_get_track_free_count(empty.get(), r.file_sector.track, &before);
+        EXPECT_FALSE(d64_is_sector_allocated(empty.get(), r.file_sector.track,
+                                             r.file_sector.sector));
+        image_allocate(image, r.file_sector);
+        const disk_ptr used = open_disk(image);
+        EXPECT_TRUE(
+            d64_is_sector_allocated(used.get(), r.file_sector.track, r.file_sector.sector));
+        uint8_t after = 0;
+        d64_get_track_free_count(used.get(), r.file_sector.track, &after);
+        EXPECT_EQ(after, before - 1);
+        ASSERT_TRUE(d64_count_free_sectors(used.get(), &free_blocks));
+        EXPECT_EQ(free_blocks, r.empty_free - 1);
+    }
+    d64_format_facts facts{};
+    EXPECT_FALSE(d64_get_format_facts(D64_FORMAT_COUNT, &facts));
+    ASSERT_TRUE(d64_get_format_facts(D64_FORMAT_G71, &facts));
+    EXPECT_STREQ(facts.name, "g71");
+    EXPECT_EQ(facts.sectors_of, D64_FORMAT_D71);
+    EXPECT_EQ(facts.largest_image, 0u);
 }
