@@ -1,5 +1,5 @@
 // Writes a folder of realistic full disks for the benchmark:
-// make_image_set FOLDER COUNT [d81|g64]
+// make_image_set FOLDER COUNT [d81|d82|g64]
 // Each is a 35-track image holding 25 PRG and SEQ files that fill the disk, chained
 // at the drive's usual interleave of 10 (or a D81 holding 100 of them); every tenth
 // carries error codes. With g64, the same 35-track disks as GCR track dumps.
@@ -25,9 +25,11 @@ struct disk_kind {
 
 constexpr disk_kind k_d64{disk_format::d64, 25, 664, "d64"};
 constexpr disk_kind k_d81{disk_format::d81, 100, 3160, "d81"};
+constexpr disk_kind k_d82{disk_format::d82, 200, 4133, "d82"};
 
 test_image full_disk(const disk_kind& kind, int index, std::mt19937& random) {
-    const bool with_errors = index % 10 == 0;
+    // An 8250 image has no error codes.
+    const bool with_errors = index % 10 == 0 && kind.format != disk_format::d82;
     test_image image =
         image_formatted_as(kind.format, with_errors, "DISK " + std::to_string(index), "BM");
     // Sizes that add up to nearly the whole disk: a few sectors stay free.
@@ -47,7 +49,7 @@ test_image full_disk(const disk_kind& kind, int index, std::mt19937& random) {
         }
         const uint8_t type = slot % 4 == 3 ? 0x81 : 0x82; // one in four is SEQ
         image_add_file(image, slot, type, "FILE " + std::to_string(slot), payload,
-                       kind.format == disk_format::d81 ? track_sector{1, 0} : track_sector{17, 0},
+                       kind.format == disk_format::d64 ? track_sector{17, 0} : track_sector{1, 0},
                        10);
     }
     if (with_errors) {
@@ -61,12 +63,12 @@ test_image full_disk(const disk_kind& kind, int index, std::mt19937& random) {
 
 int main(int argc, char** argv) {
     const std::string variant = argc == 4 ? argv[3] : "";
-    if (argc != 3 && !(argc == 4 && (variant == "d81" || variant == "g64"))) {
-        std::fprintf(stderr, "usage: %s FOLDER COUNT [d81|g64]\n", argv[0]);
+    if (argc != 3 && !(argc == 4 && (variant == "d81" || variant == "d82" || variant == "g64"))) {
+        std::fprintf(stderr, "usage: %s FOLDER COUNT [d81|d82|g64]\n", argv[0]);
         return 2;
     }
     const int count = std::atoi(argv[2]);
-    const disk_kind& kind = variant == "d81" ? k_d81 : k_d64;
+    const disk_kind& kind = variant == "d81" ? k_d81 : variant == "d82" ? k_d82 : k_d64;
     std::mt19937 random(1541);
     for (int index = 0; index < count; ++index) {
         char name[32];

@@ -8,7 +8,8 @@ time with its spread, the ratios floppeek -w / md5sum and floppeek / cat, the ga
 of the default number of jobs (one per CPU) over --jobs=1, the cost of --recursive
 over the same images packed one per .zip and one per .d64.gz, the cost of --json
 against -w, the cost per byte of --recursive -w over full D81 images (a quarter as
-many, 100 files each) against the D64 images, the cost of --recursive -w over the
+many, 100 files each) and over full D82 images (a sixth as many, 200 files each)
+against the D64 images, the cost of --recursive -w over the
 same disks written as G64 track dumps against the D64s, the cost of --extract of
 every file into /dev/shm against tar -x of the same files there, and the peak resident memory of floppeek. A third baseline, read_files, only reads every
 file whole: the floor for any folder walk.
@@ -45,6 +46,9 @@ MAX_RECURSIVE_RSS_KIB = 64 * 1024
 MAX_JSON_OVER_WIDE = 1.5
 # --recursive -w over D81 images, per byte, against the same over the D64 images.
 MAX_D81_OVER_D64_PER_BYTE = 1.0
+# --recursive -w over D82 images (8250, a format of the table's rows), per byte,
+# against the same over the D64 images.
+MAX_D82_OVER_D64_PER_BYTE = 1.1
 # --recursive -w over the same disks as G64 files (decoded from GCR) and as D64s.
 MAX_G64_OVER_D64 = 2.0
 # --extract of every image into a RAM-backed folder against tar -x of the same files.
@@ -156,6 +160,10 @@ def bench_folder(tools, count, runs, work):
     os.makedirs(d81_folder)
     subprocess.run([generator, d81_folder, str(max(1, count // 4)), "d81"], check=True)
     d81_files = [os.path.join(d81_folder, name) for name in os.listdir(d81_folder)]
+    d82_folder = os.path.join(work, f"d82_{count}")
+    os.makedirs(d82_folder)
+    subprocess.run([generator, d82_folder, str(max(1, count // 6)), "d82"], check=True)
+    d82_files = [os.path.join(d82_folder, name) for name in os.listdir(d82_folder)]
     g64_folder = os.path.join(work, f"g64_{count}")
     os.makedirs(g64_folder)
     subprocess.run([generator, g64_folder, str(count), "g64"], check=True)
@@ -166,6 +174,7 @@ def bench_folder(tools, count, runs, work):
         warm(files)
         warm(packed)
         warm(d81_files)
+        warm(d82_files)
         warm(g64_files)
     commands = {
         "floppeek -w": [floppeek, "-w", folder],
@@ -180,6 +189,7 @@ def bench_folder(tools, count, runs, work):
         "floppeek -w -r gz": [floppeek, "--recursive", "-w", gzipped],
         "floppeek -w -r d64": [floppeek, "--recursive", "-w", folder],
         "floppeek -w -r d81": [floppeek, "--recursive", "-w", d81_folder],
+        "floppeek -w -r d82": [floppeek, "--recursive", "-w", d82_folder],
         "floppeek -w -r g64": [floppeek, "--recursive", "-w", g64_folder],
         "cat": ["cat", *files],
         "md5sum": ["md5sum", *files],
@@ -189,6 +199,7 @@ def bench_folder(tools, count, runs, work):
     extract = bench_extract(floppeek, folder, runs, work)
     megabytes = sum(os.path.getsize(path) for path in files) / 1e6
     d81_megabytes = sum(os.path.getsize(path) for path in d81_files) / 1e6
+    d82_megabytes = sum(os.path.getsize(path) for path in d82_files) / 1e6
     print(f"\nN = {count} images ({megabytes:.1f} MB), {runs} runs each, "
           f"{os.cpu_count()} cores")
     print(f"  {'command':<20}{'median s':>10}{'min s':>10}{'max s':>10}{'MB/s':>9}{'peak RSS KiB':>14}")
@@ -207,6 +218,8 @@ def bench_folder(tools, count, runs, work):
         "gzipped": median["floppeek -w -r gz"] / median["floppeek -w -j1"],
         "d81_per_byte": (median["floppeek -w -r d81"] / d81_megabytes) /
                         (median["floppeek -w -r d64"] / megabytes),
+        "d82_per_byte": (median["floppeek -w -r d82"] / d82_megabytes) /
+                        (median["floppeek -w -r d64"] / megabytes),
         "g64": median["floppeek -w -r g64"] / median["floppeek -w -r d64"],
         "rss": max(rss[name] for name in commands
                    if name.startswith("floppeek") and " -r " not in name),
@@ -224,7 +237,8 @@ def bench_folder(tools, count, runs, work):
           f"peak RSS = {ratios['recursive_rss']} KiB")
     print(f"  floppeek --json / floppeek -w = {ratios['json']:.2f}   "
           f"--recursive -w per byte, D81 ({d81_megabytes:.1f} MB) / D64 = "
-          f"{ratios['d81_per_byte']:.2f}")
+          f"{ratios['d81_per_byte']:.2f}   "
+          f"D82 ({d82_megabytes:.1f} MB) / D64 = {ratios['d82_per_byte']:.2f}")
     print(f"  --recursive -w over the disks as G64 / as D64 = {ratios['g64']:.2f}")
     ratios["extract"] = extract["floppeek --extract"] / extract["tar -x"]
     print(f"  floppeek --extract {extract['floppeek --extract']:.4f} s / tar -x "
@@ -259,6 +273,8 @@ def main():
                "floppeek --recursive -w over .zip / floppeek -w --jobs=1", True),
               ("d81_per_byte", MAX_D81_OVER_D64_PER_BYTE,
                "floppeek --recursive -w per byte, D81 / D64", True),
+              ("d82_per_byte", MAX_D82_OVER_D64_PER_BYTE,
+               "floppeek --recursive -w per byte, D82 / D64", True),
               ("g64", MAX_G64_OVER_D64, "floppeek --recursive -w, G64 / D64", True),
               ("extract", MAX_EXTRACT_OVER_TAR, "floppeek --extract / tar -x", True)]
     for count, ratios in zip(args.counts, results):
