@@ -7,16 +7,17 @@
 #include <algorithm>
 #include <cstring>
 #include <fnmatch.h>
+#include <type_traits>
 
 namespace catalogue {
 
 namespace {
 
-constexpr std::int32_t k_name_length = 16;
-constexpr std::int32_t k_id_length = 5;
+constexpr std::int32_t k_name_length = D64_NAME_LENGTH;
+constexpr std::int32_t k_id_length = D64_ID_LENGTH;
 constexpr std::int32_t k_payload_per_sector = 254;
-constexpr std::uint8_t k_no_error = 1;
-constexpr std::uint8_t k_type_code_mask = 0x3F;
+constexpr std::uint8_t k_no_error = D64_NO_ERROR;
+constexpr std::uint8_t k_type_code_mask = D64_TYPE_MASK;
 constexpr std::uint8_t k_type_partition = 5;
 
 template <std::size_t n>
@@ -99,18 +100,13 @@ std::optional<file_facts> slot_facts(const d64_disk* disk, const d64_dir_entry* 
     return file;
 }
 
-// Calls `visit` for each directory slot, at most as many as the directory track has
-// room for, with its sequence number.
+// Calls `visit` for each directory slot, as the listing walks them, with its number.
 template <class Visit> void for_each_slot(const d64_disk* disk, Visit&& visit) {
-    d64_format_info format{};
-    d64_get_format_info(disk, &format);
-    d64_dir_cursor cursor{};
-    const d64_dir_entry* entry = nullptr;
-    d64_first_dir_entry(disk, &cursor, &entry);
-    std::int32_t slot = 0;
-    do {
-        visit(entry, ++slot);
-    } while (slot < format.max_directory_slots && d64_next_dir_entry(disk, &cursor, &entry));
+    const auto call = [](const d64_dir_entry* entry, std::int32_t slot, void* context) {
+        (*static_cast<std::remove_reference_t<Visit>*>(context))(entry, slot);
+        return true;
+    };
+    d64_foreach_dir_entry(disk, call, &visit);
 }
 
 void read_header(const d64_disk* disk, d64_charset set, image_facts& facts) {

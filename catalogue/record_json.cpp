@@ -80,8 +80,8 @@ void add_origin(json& record, const origin& where) {
 
 // Type codes 0-4, and 5, valid on a 1581 only: a partition.
 const char* type_name(const file_facts& file) {
-    static const char* const names[] = {"del", "seq", "prg", "usr", "rel", "cbm"};
-    return file.valid_type ? names[file.type_byte & 0x3F] : nullptr;
+    const char* name = nullptr;
+    return file.valid_type && d64_file_type_name(file.type_byte, &name) ? name : nullptr;
 }
 
 const char* format_name(d64_format format) {
@@ -139,8 +139,8 @@ json file_json(const file_facts& file, bool extracting) {
     const char* type = type_name(file);
     entry["type"] = type != nullptr ? json(type) : json(nullptr);
     entry["type_byte"] = file.type_byte;
-    entry["closed"] = (file.type_byte & 0x80) != 0;
-    entry["locked"] = (file.type_byte & 0x40) != 0;
+    entry["closed"] = (file.type_byte & D64_CLOSED_FLAG) != 0;
+    entry["locked"] = (file.type_byte & D64_LOCKED_FLAG) != 0;
     entry["scratched"] = file.type_byte == 0;
     entry["name"] = file.name;
     entry["name_unicode"] = file.name_unicode;

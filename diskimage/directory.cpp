@@ -106,3 +106,33 @@ bool d64_get_file_first_track_and_sector(const d64_disk* disk, const d64_dir_ent
     *sector = entry->first_sector;
     return d64_are_track_and_sector_valid(disk, *track, *sector);
 }
+
+bool d64_foreach_dir_entry(const d64_disk* disk, d64_dir_entry_visitor visitor, void* context) {
+    if (disk == nullptr || visitor == nullptr) {
+        return false;
+    }
+    // The directory track has room for this many slots: no walk needs more, and a
+    // chain that loops ends there.
+    const int32_t slot_limit = d64s_row(disk).max_directory_slots;
+    d64_dir_cursor cursor{};
+    const d64_dir_entry* entry = nullptr;
+    d64_first_dir_entry(disk, &cursor, &entry);
+    int32_t slot = 0;
+    do {
+        if (!visitor(entry, ++slot, context)) {
+            return false;
+        }
+    } while (slot < slot_limit && d64_next_dir_entry(disk, &cursor, &entry));
+    return true;
+}
+
+bool d64_file_type_name(uint8_t type, const char** name) {
+    // Codes 0-4 of every format; 5 is a 1581's partition.
+    static const char* const names[] = {"del", "seq", "prg", "usr", "rel", "cbm"};
+    const uint8_t code = type & k_type_code_mask;
+    if (name == nullptr || code >= sizeof names / sizeof names[0]) {
+        return false;
+    }
+    *name = names[code];
+    return true;
+}

@@ -92,3 +92,8 @@ bool d64_open_disk(d64_disk** out_disk, const uint8_t* image, uint64_t image_siz
     }
     return true;
 }
+
+void d64_close_disk(d64_disk* disk) {
+    // A decoded dump's image lives in the same block as its handle.
+    std::free(disk);
+}

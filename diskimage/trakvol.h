@@ -35,6 +35,15 @@ extern "C" {
 // Types
 // ---------------------------------------------------------------------------
 
+// Fixed facts of the directory and the error codes. (Since 2.3.)
+#define D64_NAME_LENGTH 16     // bytes of a disk or file name, padded with shifted spaces
+#define D64_ID_LENGTH 5        // bytes of the disk id field: id, shifted space, DOS type
+#define D64_SHIFTED_SPACE 0xA0 // the PETSCII byte that pads names
+#define D64_TYPE_MASK 0x3F     // the type code bits of a directory entry's type byte
+#define D64_LOCKED_FLAG 0x40   // ... set: the file is locked
+#define D64_CLOSED_FLAG 0x80   // ... clear: the file was never closed (a splat file)
+#define D64_NO_ERROR 1         // the error code of a sector without error
+
 // The disk formats. (Since 2.2; D80, D82 and G71 since 2.3.)
 typedef enum d64_format {
     D64_FORMAT_D64 = 0, // 1541: 35 to 42 tracks of 21 to 17 sectors
@@ -150,6 +159,11 @@ bool d64_init_disk(d64_disk** out_disk, const uint8_t* image, uint64_t image_siz
 bool d64_open_disk(d64_disk** out_disk, const uint8_t* image, uint64_t image_size,
                    d64_format* format);
 
+// d64_close_disk() :
+//   Releases a handle of d64_init_disk() or d64_open_disk() (free() does the same);
+//   a null handle is nothing to release. (Since 2.3.)
+void d64_close_disk(d64_disk* disk);
+
 // d64_dump_directory_contents() :
 //   Prints the directory listing to `stream`: the narrow form like the drive shows
 //   it, or with `wide` a sequence number, the verified sector count and the MD5 of
@@ -250,6 +264,47 @@ bool d64_dump_directory_unicode(const d64_disk* disk, bool include_scratched, bo
 //   not one of theirs.
 bool d64_find_pattern_unicode(const d64_disk* disk, const char* pattern, bool* found,
                               d64_charset set, d64_controls controls, FILE* stream);
+
+// How the listing, the search and the BAM report show a disk: one struct that grows
+// by fields at its end, each release raising D64_LISTING_OPTIONS_VERSION; set it up
+// with D64_LISTING_OPTIONS_INIT and change what you need. (Since 2.3.)
+#define D64_LISTING_OPTIONS_VERSION 1
+#define D64_LIST_WIDE 1u      // the listing: sequence numbers, verified sizes, MD5s (-w)
+#define D64_LIST_SCRATCHED 2u // the listing: scratched entries too (-s)
+#define D64_LIST_ERRORS 4u    // the BAM report: the error maps, when the image has codes (-e)
+#define D64_LIST_UNICODE 8u   // names in Unicode, in `charset`, control codes as `controls`
+typedef struct d64_listing_options {
+    uint32_t version; // D64_LISTING_OPTIONS_VERSION of the header the caller was built with
+    uint32_t flags;   // D64_LIST_ values, or-ed
+    int32_t charset;  // a d64_charset, with D64_LIST_UNICODE
+    int32_t controls; // a d64_controls, with D64_LIST_UNICODE
+} d64_listing_options;
+#define D64_LISTING_OPTIONS_INIT                                                           \
+    { D64_LISTING_OPTIONS_VERSION, 0, D64_CHARSET_UPPER, D64_CONTROLS_REPLACED }
+
+// d64_dump_directory_ex() :
+//   The directory listing as `options` ask, to `stream`; d64_dump_directory_contents()
+//   and d64_dump_directory_unicode() are this with their arguments as options.
+//   (Since 2.3.)
+//   @return false, printing nothing, when an argument is null, the options' version is
+//   0 or newer than this library's, or, with D64_LIST_UNICODE, `charset` or `controls`
+//   is not one of theirs.
+bool d64_dump_directory_ex(const d64_disk* disk, const d64_listing_options* options,
+                           FILE* stream);
+
+// d64_find_pattern_ex() :
+//   The search as d64_find_pattern_to() does it, the Match: line to `stream` as
+//   `options` ask (D64_LIST_UNICODE). (Since 2.3.)
+//   @return as d64_dump_directory_ex(); *found tells whether a name matched.
+bool d64_find_pattern_ex(const d64_disk* disk, const char* pattern,
+                         const d64_listing_options* options, bool* found, FILE* stream);
+
+// d64_dump_bam_ex() :
+//   The BAM report as d64_dump_bam_contents() prints it, with the error maps when
+//   `options` ask for them (D64_LIST_ERRORS). (Since 2.3.)
+//   @return false, printing nothing, when an argument is null or the options' version
+//   is 0 or newer than this library's.
+bool d64_dump_bam_ex(const d64_disk* disk, const d64_listing_options* options, FILE* stream);
 
 // ---------------------------------------------------------------------------
 // Geometry
@@ -377,6 +432,25 @@ bool d64_first_dir_entry(const d64_disk* disk, d64_dir_cursor* cursor, const d64
 //   the track lacks, for a cursor the walk did not produce, and for null arguments;
 //   cursor and entry then keep their values.
 bool d64_next_dir_entry(const d64_disk* disk, d64_dir_cursor* cursor, const d64_dir_entry** entry);
+
+// Called for each directory slot of a walk with the slot's number (from 1, as the
+// wide listing numbers them) and the caller's `context`; return false to stop.
+typedef bool (*d64_dir_entry_visitor)(const d64_dir_entry* entry, int32_t slot, void* context);
+
+// d64_foreach_dir_entry() :
+//   Walks the directory as the listing does: every slot of the chain of directory
+//   sectors in order, empty and scratched ones too (filter on the type byte), at
+//   most the format's max_directory_slots, which also ends a chain that loops.
+//   (Since 2.3.)
+//   @return false when an argument is null or the visitor stopped the walk.
+bool d64_foreach_dir_entry(const d64_disk* disk, d64_dir_entry_visitor visitor, void* context);
+
+// d64_file_type_name() :
+//   Stores the three-letter name of the type code in `type` (bits 0-5) into *name: "del",
+//   "seq", "prg", "usr", "rel", or "cbm" (code 5, a 1581 partition); a static string.
+//   (Since 2.3.)
+//   @return false, *name untouched, when `name` is null or the code is above 5.
+bool d64_file_type_name(uint8_t type, const char** name);
 
 // d64_get_file_name() :
 //   Copies the 16 raw name bytes and a terminating zero into `name` (17 bytes, must

@@ -16,10 +16,11 @@ namespace outputs {
 
 namespace {
 
-constexpr std::int32_t k_name_length = 16;
-constexpr std::uint8_t k_shifted_space = 0xA0;
-constexpr std::uint8_t k_type_code_mask = 0x3F;
-const char* const k_extensions[] = {nullptr, ".seq", ".prg", ".usr", ".rel"};
+constexpr std::int32_t k_name_length = D64_NAME_LENGTH;
+constexpr std::uint8_t k_shifted_space = D64_SHIFTED_SPACE;
+// Type codes 1-4: seq, prg, usr, rel; each file is named with its type.
+constexpr std::uint8_t k_first_file_type = 1;
+constexpr std::uint8_t k_last_file_type = 4;
 
 std::string escaped(std::uint8_t byte) {
     static const char digits[] = "0123456789ABCDEF";
@@ -174,63 +175,77 @@ std::string safe_file_name(const char* raw, d64_charset set) {
     return leading_percent_if_special(safe);
 }
 
+namespace {
+
+// What one image's extraction needs while its directory is walked.
+struct image_extraction {
+    const d64_disk* disk;
+    const extraction_root& root;
+    FILE* err;
+    std::map<std::int32_t, std::string>* paths;
+    std::vector<std::string> folder_parts;
+    std::string folder_path;
+    std::map<std::string, int> uses; // of each safe name, to number the later ones
+    folder_fd folder{-1};
+    int failures = 0;
+};
+
+// Writes the file of one directory slot, if it is one that is extracted.
+bool extract_slot(const d64_dir_entry* entry, std::int32_t slot, void* context) {
+    auto& job = *static_cast<image_extraction*>(context);
+    std::uint8_t type = 0;
+    const std::uint8_t code = entry->type & D64_TYPE_MASK;
+    if (!d64_get_file_type_on_disk(job.disk, entry, &type) || code < k_first_file_type ||
+        code > k_last_file_type) {
+        return true; // scratched and empty slots, DEL files, partitions, invalid types
+    }
+    std::int32_t blocks = 0;
+    d64_get_file_size_sectors(entry, &blocks);
+    if (entry->first_track == 0 && blocks == 0) {
+        return true; // an empty file, such as a separator line of directory art
+    }
+    char raw[k_name_length + 1];
+    d64_get_file_name(entry, raw);
+    const std::string base = safe_file_name(raw, job.root.set);
+    const int count = ++job.uses[base];
+    std::string payload;
+    const bool whole = chain_payload(job.disk, entry, &payload);
+    const char* type_name = "";
+    d64_file_type_name(type, &type_name);
+    const std::string name = base + (count > 1 ? "~" + std::to_string(count) : "") + "." +
+                             type_name + (whole ? "" : ".damaged");
+    const std::string shown = job.folder_path + "/" + name;
+    if (job.folder.fd < 0) {
+        job.folder.fd = open_folder(job.root.fd, job.folder_parts);
+        if (job.folder.fd < 0) {
+            std::fprintf(job.err, "Cannot extract: \"%s\": %s\n", shown.c_str(),
+                         std::strerror(errno));
+            ++job.failures;
+            return true;
+        }
+    }
+    int error = 0;
+    if (!write_new_file(job.folder.fd, name, payload, &error)) {
+        std::fprintf(job.err, "Cannot extract: \"%s\": %s\n", shown.c_str(), std::strerror(error));
+        ++job.failures;
+        return true;
+    }
+    std::fprintf(job.err, "extracted: %s\n", shown.c_str());
+    if (job.paths != nullptr) {
+        (*job.paths)[slot] = shown;
+    }
+    return true;
+}
+
+} // namespace
+
 int extract_files(const image_view& view, walk_style style, const d64_disk* disk,
                   const extraction_root& root, FILE* err,
                   std::map<std::int32_t, std::string>* paths) {
-    d64_format_info format{};
-    d64_get_format_info(disk, &format);
-    const std::vector<std::string> folder_parts = image_folder(view, style);
-    const std::string folder_path = joined(folder_parts);
-    std::map<std::string, int> uses; // of each safe name, to number the later ones
-    folder_fd folder(-1);
-    int failures = 0;
-
-    d64_dir_cursor cursor{};
-    const d64_dir_entry* entry = nullptr;
-    d64_first_dir_entry(disk, &cursor, &entry);
-    std::int32_t slot = 0;
-    do {
-        ++slot;
-        std::uint8_t type = 0;
-        const std::uint8_t code = entry->type & k_type_code_mask;
-        if (!d64_get_file_type_on_disk(disk, entry, &type) || code == 0 || code > 4) {
-            continue; // scratched and empty slots, DEL files, partitions, invalid types
-        }
-        std::int32_t blocks = 0;
-        d64_get_file_size_sectors(entry, &blocks);
-        if (entry->first_track == 0 && blocks == 0) {
-            continue; // an empty file, such as a separator line of directory art
-        }
-        char raw[k_name_length + 1];
-        d64_get_file_name(entry, raw);
-        const std::string base = safe_file_name(raw, root.set);
-        const int count = ++uses[base];
-        std::string payload;
-        const bool whole = chain_payload(disk, entry, &payload);
-        const std::string name = base + (count > 1 ? "~" + std::to_string(count) : "") +
-                                 k_extensions[code] + (whole ? "" : ".damaged");
-        const std::string shown = folder_path + "/" + name;
-        if (folder.fd < 0) {
-            folder.fd = open_folder(root.fd, folder_parts);
-            if (folder.fd < 0) {
-                std::fprintf(err, "Cannot extract: \"%s\": %s\n", shown.c_str(),
-                             std::strerror(errno));
-                ++failures;
-                continue;
-            }
-        }
-        int error = 0;
-        if (!write_new_file(folder.fd, name, payload, &error)) {
-            std::fprintf(err, "Cannot extract: \"%s\": %s\n", shown.c_str(), std::strerror(error));
-            ++failures;
-            continue;
-        }
-        std::fprintf(err, "extracted: %s\n", shown.c_str());
-        if (paths != nullptr) {
-            (*paths)[slot] = shown;
-        }
-    } while (slot < format.max_directory_slots && d64_next_dir_entry(disk, &cursor, &entry));
-    return failures;
+    image_extraction job{disk, root, err, paths, image_folder(view, style), {}, {}};
+    job.folder_path = joined(job.folder_parts);
+    d64_foreach_dir_entry(disk, extract_slot, &job);
+    return job.failures;
 }
 
 } // namespace outputs

@@ -3,27 +3,35 @@
 
 namespace outputs {
 
+namespace {
+
+// The library's listing options of the run's settings.
+d64_listing_options listing_options_of(const settings& how) {
+    d64_listing_options options = D64_LISTING_OPTIONS_INIT;
+    options.flags = (how.wide ? D64_LIST_WIDE : 0U) |
+                    (how.include_scratched ? D64_LIST_SCRATCHED : 0U) |
+                    (how.include_errors ? D64_LIST_ERRORS : 0U) |
+                    (how.unicode ? D64_LIST_UNICODE : 0U);
+    options.charset = how.charset;
+    options.controls = how.controls;
+    return options;
+}
+
+} // namespace
+
 void text_report(const d64_disk* disk, const settings& how, FILE* out) {
+    const d64_listing_options options = listing_options_of(how);
     switch (how.what) {
     case request::find: {
         bool found = false;
-        if (how.unicode) {
-            d64_find_pattern_unicode(disk, how.pattern, &found, how.charset, how.controls, out);
-        } else {
-            d64_find_pattern_to(disk, how.pattern, &found, out);
-        }
+        d64_find_pattern_ex(disk, how.pattern, &options, &found, out);
         break;
     }
     case request::bam:
-        d64_dump_bam_contents(disk, how.include_errors, out);
+        d64_dump_bam_ex(disk, &options, out);
         break;
     case request::directory:
-        if (how.unicode) {
-            d64_dump_directory_unicode(disk, how.include_scratched, how.wide, how.charset,
-                                       how.controls, out);
-        } else {
-            d64_dump_directory_contents(disk, how.include_scratched, how.wide, out);
-        }
+        d64_dump_directory_ex(disk, &options, out);
         break;
     }
 }

@@ -1,6 +1,7 @@
 // BAM report: per track, the allocated sectors and, when the image carries them,
 // the error codes and the allocated sectors that carry an error.
 #include "../geometry.h"
+#include "report.h"
 #include "trakvol.h"
 
 #include <cstdio>
@@ -107,10 +108,15 @@ int32_t excluded_sectors(const d64_disk* disk) {
 } // namespace
 
 bool d64_dump_bam_contents(const d64_disk* disk, bool include_errors, FILE* stream) {
-    if (disk == nullptr || stream == nullptr) {
+    const d64_listing_options options = d64s_listing_options(include_errors ? D64_LIST_ERRORS : 0U);
+    return d64_dump_bam_ex(disk, &options, stream);
+}
+
+bool d64_dump_bam_ex(const d64_disk* disk, const d64_listing_options* options, FILE* stream) {
+    if (disk == nullptr || stream == nullptr || !d64s_listing_options_ok(options)) {
         return false;
     }
-    const bool show_errors = include_errors && disk->error_info_size != 0;
+    const bool show_errors = (options->flags & D64_LIST_ERRORS) != 0 && disk->error_info_size != 0;
     const int32_t width = d64s_row(disk).longest_track;
     print_heading(width, show_errors, stream);
 

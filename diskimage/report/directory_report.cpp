@@ -10,12 +10,6 @@
 
 namespace {
 
-// Type codes 0-4; 5 is a 1581 partition.
-const char* const file_type_descriptors[] = {"del", "seq", "prg", "usr", "rel", "cbm"};
-
-constexpr uint8_t k_closed_flag = 0x80;
-constexpr uint8_t k_locked_flag = 0x40;
-constexpr uint8_t k_type_code_mask = 0x3F;
 constexpr uint8_t k_type_prg = 2;
 constexpr int32_t k_md5_length = 16;
 // The size column is three characters wide: counts are shown modulo 1000.
@@ -175,30 +169,34 @@ void print_slot(const d64_disk* disk, const d64_dir_entry* entry, int32_t sequen
     }
     std::fprintf(stream, "%-3d  ", blocks);
     print_padded(stream, quoted_text(name, options.names), k_quoted_name_length);
-    std::fprintf(stream, "%c%s%c", (type & k_closed_flag) ? ' ' : '*',
-                 file_type_descriptors[type & k_type_code_mask],
-                 (type & k_locked_flag) ? '<' : ' ');
-    if (options.wide && (type & k_type_code_mask) == k_type_prg) {
+    const char* type_name = "???";
+    d64_file_type_name(type, &type_name);
+    std::fprintf(stream, "%c%s%c", (type & D64_CLOSED_FLAG) ? ' ' : '*', type_name,
+                 (type & D64_LOCKED_FLAG) ? '<' : ' ');
+    if (options.wide && (type & D64_TYPE_MASK) == k_type_prg) {
         print_prg_columns(disk, entry, blocks, stream);
     }
     std::fprintf(stream, "\n");
+}
+
+struct listing_walk {
+    const d64_disk* disk;
+    const listing_options& options;
+    FILE* stream;
+};
+
+bool print_slot_of_walk(const d64_dir_entry* entry, int32_t slot, void* context) {
+    const auto& walk = *static_cast<const listing_walk*>(context);
+    print_slot(walk.disk, entry, slot, walk.options, walk.stream);
+    return true;
 }
 
 bool dump_directory(const d64_disk* disk, const listing_options& options, FILE* stream) {
     int32_t free_blocks = 0;
     d64_count_free_sectors(disk, &free_blocks);
     print_header(disk, free_blocks, options, stream);
-
-    d64_dir_cursor cursor{};
-    const d64_dir_entry* entry = nullptr;
-    d64_first_dir_entry(disk, &cursor, &entry);
-    const int32_t slot_limit = d64s_directory_slot_limit(disk);
-    int32_t sequence = 0;
-    do {
-        ++sequence;
-        print_slot(disk, entry, sequence, options, stream);
-    } while (sequence < slot_limit && d64_next_dir_entry(disk, &cursor, &entry));
-
+    listing_walk walk{disk, options, stream};
+    d64_foreach_dir_entry(disk, print_slot_of_walk, &walk);
     if (!options.wide) {
         std::fprintf(stream, "%d blocks free.\n", free_blocks);
     }
@@ -207,19 +205,39 @@ bool dump_directory(const d64_disk* disk, const listing_options& options, FILE* 
 
 } // namespace
 
-bool d64_dump_directory_contents(const d64_disk* disk, bool include_scratched, bool wide,
-                                 FILE* stream) {
-    if (disk == nullptr || stream == nullptr) {
+bool d64s_listing_options_ok(const d64_listing_options* options) {
+    return options != nullptr && options->version >= 1 &&
+           options->version <= D64_LISTING_OPTIONS_VERSION &&
+           ((options->flags & D64_LIST_UNICODE) == 0 ||
+            d64s_is_unicode_form(static_cast<d64_charset>(options->charset),
+                                 static_cast<d64_controls>(options->controls)));
+}
+
+bool d64_dump_directory_ex(const d64_disk* disk, const d64_listing_options* options,
+                           FILE* stream) {
+    if (disk == nullptr || stream == nullptr || !d64s_listing_options_ok(options)) {
         return false;
     }
-    return dump_directory(disk, listing_options{include_scratched, wide, name_form{}}, stream);
+    const listing_options how{
+        (options->flags & D64_LIST_SCRATCHED) != 0, (options->flags & D64_LIST_WIDE) != 0,
+        name_form{(options->flags & D64_LIST_UNICODE) != 0,
+                  static_cast<d64_charset>(options->charset),
+                  static_cast<d64_controls>(options->controls)}};
+    return dump_directory(disk, how, stream);
+}
+
+bool d64_dump_directory_contents(const d64_disk* disk, bool include_scratched, bool wide,
+                                 FILE* stream) {
+    const d64_listing_options options = d64s_listing_options(
+        (include_scratched ? D64_LIST_SCRATCHED : 0U) | (wide ? D64_LIST_WIDE : 0U));
+    return d64_dump_directory_ex(disk, &options, stream);
 }
 
 bool d64_dump_directory_unicode(const d64_disk* disk, bool include_scratched, bool wide,
                                 d64_charset set, d64_controls controls, FILE* stream) {
-    if (disk == nullptr || stream == nullptr || !d64s_is_unicode_form(set, controls)) {
-        return false;
-    }
-    return dump_directory(
-        disk, listing_options{include_scratched, wide, name_form{true, set, controls}}, stream);
+    const d64_listing_options options = d64s_listing_options(
+        D64_LIST_UNICODE | (include_scratched ? D64_LIST_SCRATCHED : 0U) |
+            (wide ? D64_LIST_WIDE : 0U),
+        set, controls);
+    return d64_dump_directory_ex(disk, &options, stream);
 }

@@ -10,13 +10,15 @@
 inline constexpr int32_t k_name_length = 16;
 inline constexpr int32_t k_id_length = 5;
 
-// Track 18 has room for 18 directory sectors of 8 slots, a 1581's track 40 for 37:
-// every directory walk of the reports stops after that many slots, which also ends
-// a looping chain.
-inline int32_t d64s_directory_slot_limit(const d64_disk* disk) {
-    d64_format_info info{};
-    d64_get_format_info(disk, &info);
-    return info.max_directory_slots;
+// True when `options` is set up by a caller of this release or an earlier one and,
+// asking for Unicode, names a character set and a control-code form.
+bool d64s_listing_options_ok(const d64_listing_options* options);
+
+// The listing options of the older functions' arguments.
+inline d64_listing_options d64s_listing_options(uint32_t flags,
+                                                d64_charset set = D64_CHARSET_UPPER,
+                                                d64_controls controls = D64_CONTROLS_REPLACED) {
+    return d64_listing_options{D64_LISTING_OPTIONS_VERSION, flags, set, controls};
 }
 
 #endif // TRAKVOL_REPORT_H
