@@ -143,3 +143,44 @@ TEST(directory, entry_fields) {
     entry.first_sector = 20;
     EXPECT_TRUE(d64_get_file_first_track_and_sector(disk.get(), &entry, &track, &sector));
 }
+
+// The bounded walk: every slot of the chain, numbered from 1, at most the format's
+// slots, which ends a chain that loops back to the first sector.
+TEST(directory, foreach_walks_every_slot_within_the_format_bound) {
+    struct row {
+        const char* what;
+        disk_format format;
+        bool loop;
+        int32_t slots;
+    };
+    const row rows[] = {
+        {"one sector", disk_format::d64, false, 8},  {"d64 loop", disk_format::d64, true, 144},
+        {"d81 loop", disk_format::d81, true, 296},   {"d80 loop", disk_format::d80, true, 224},
+        {"d82 one sector", disk_format::d82, false, 8},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        test_image image = image_formatted_as(r.format, false);
+        const track_sector first = image_directory_sector(image, 0);
+        if (r.loop) {
+            image_link(image, first, first.track, first.sector);
+        }
+        const disk_ptr disk = open_disk(image);
+        std::vector<int32_t> numbers;
+        const auto note = [](const d64_dir_entry*, int32_t slot, void* context) {
+            static_cast<std::vector<int32_t>*>(context)->push_back(slot);
+            return true;
+        };
+        ASSERT_TRUE(d64_foreach_dir_entry(disk.get(), note, &numbers));
+        ASSERT_EQ(numbers.size(), static_cast<size_t>(r.slots));
+        EXPECT_EQ(numbers.front(), 1);
+        EXPECT_EQ(numbers.back(), r.slots);
+    }
+    const char* name = nullptr;
+    for (const auto& [type, expected] : {std::pair{0x80, "del"}, {0xC2, "prg"}, {0x04, "rel"},
+                                         {0x85, "cbm"}}) {
+        ASSERT_TRUE(d64_file_type_name(static_cast<uint8_t>(type), &name));
+        EXPECT_STREQ(name, expected);
+    }
+    d64_close_disk(nullptr); // nothing to release
+}

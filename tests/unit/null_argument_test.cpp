@@ -24,6 +24,8 @@ struct outputs {
     d64_format format;
     d64_format_info info;
     d64_bam_layout layout;
+    d64_format_facts facts;
+    const char* text;
     bool found;
     int visits;
 };
@@ -45,6 +47,19 @@ bool count_visit(const uint8_t*, void* context) {
     return true;
 }
 
+bool stop_at_once(const d64_dir_entry*, int32_t, void*) {
+    return false;
+}
+
+// Listing options as a caller of another release, or a careless one, might pass them.
+d64_listing_options options_with(uint32_t version, uint32_t flags = 0, int32_t charset = 0) {
+    d64_listing_options options = D64_LISTING_OPTIONS_INIT;
+    options.version = version;
+    options.flags = flags;
+    options.charset = charset;
+    return options;
+}
+
 } // namespace
 
 TEST(null_arguments, every_checked_pointer_gives_false_and_writes_nothing) {
@@ -56,6 +71,10 @@ TEST(null_arguments, every_checked_pointer_gives_false_and_writes_nothing) {
     const uint8_t* bytes = image.bytes.data();
     const uint64_t size = image.bytes.size();
 
+    const d64_listing_options current = options_with(D64_LISTING_OPTIONS_VERSION);
+    const d64_listing_options version_0 = options_with(0);
+    const d64_listing_options later = options_with(D64_LISTING_OPTIONS_VERSION + 1);
+    const d64_listing_options bad_set = options_with(1, D64_LIST_UNICODE, 2);
     using call = std::function<bool(outputs&, FILE*)>;
     const std::pair<const char*, call> calls[] = {
         {"init_disk(image)",
@@ -193,6 +212,37 @@ TEST(null_arguments, every_checked_pointer_gives_false_and_writes_nothing) {
         {"export(disk)", [&](outputs&, FILE* s) { return d64_export_file(nullptr, entry, s); }},
         {"export(entry)", [&](outputs&, FILE* s) { return d64_export_file(disk, nullptr, s); }},
         {"export(stream)", [&](outputs&, FILE*) { return d64_export_file(disk, entry, nullptr); }},
+        {"dump_directory_ex(disk)",
+         [&](outputs&, FILE* s) { return d64_dump_directory_ex(nullptr, &current, s); }},
+        {"dump_directory_ex(options)",
+         [&](outputs&, FILE* s) { return d64_dump_directory_ex(disk, nullptr, s); }},
+        {"dump_directory_ex(stream)",
+         [&](outputs&, FILE*) { return d64_dump_directory_ex(disk, &current, nullptr); }},
+        {"dump_directory_ex(version 0)",
+         [&](outputs&, FILE* s) { return d64_dump_directory_ex(disk, &version_0, s); }},
+        {"dump_directory_ex(a later version)",
+         [&](outputs&, FILE* s) { return d64_dump_directory_ex(disk, &later, s); }},
+        {"dump_directory_ex(no such character set)",
+         [&](outputs&, FILE* s) { return d64_dump_directory_ex(disk, &bad_set, s); }},
+        {"find_pattern_ex(found)",
+         [&](outputs&, FILE* s) { return d64_find_pattern_ex(disk, "*", &current, nullptr, s); }},
+        {"find_pattern_ex(options)",
+         [&](outputs& o, FILE* s) { return d64_find_pattern_ex(disk, "*", nullptr, &o.found, s); }},
+        {"dump_bam_ex(options)", [&](outputs&, FILE* s) { return d64_dump_bam_ex(disk, nullptr, s); }},
+        {"dump_bam_ex(a later version)",
+         [&](outputs&, FILE* s) { return d64_dump_bam_ex(disk, &later, s); }},
+        {"foreach_dir_entry(disk)",
+         [&](outputs& o, FILE*) { return d64_foreach_dir_entry(nullptr, stop_at_once, &o); }},
+        {"foreach_dir_entry(visitor)",
+         [&](outputs& o, FILE*) { return d64_foreach_dir_entry(disk, nullptr, &o); }},
+        {"foreach_dir_entry(stopped)",
+         [&](outputs& o, FILE*) { return d64_foreach_dir_entry(disk, stop_at_once, &o); }},
+        {"file_type_name(name)", [&](outputs&, FILE*) { return d64_file_type_name(2, nullptr); }},
+        {"file_type_name(code 6)", [&](outputs& o, FILE*) { return d64_file_type_name(6, &o.text); }},
+        {"format_facts(facts)",
+         [&](outputs&, FILE*) { return d64_get_format_facts(D64_FORMAT_D64, nullptr); }},
+        {"format_facts(no such format)",
+         [&](outputs& o, FILE*) { return d64_get_format_facts(D64_FORMAT_COUNT, &o.facts); }},
     };
     for (const auto& row : calls) {
         SCOPED_TRACE(row.first);
