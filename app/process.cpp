@@ -9,8 +9,6 @@
 #include "outputs.h"
 
 #include <cstdio>
-#include <cstring>
-#include <dirent.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -67,48 +65,30 @@ workpool::output process_tree_unit(const collection::unit& unit, const char* pat
     return counts;
 }
 
-// Only "d64" or "D64" after the last dot counts; hidden names never do.
-bool process_is_image_name(const char* name) {
-    if (name[0] == '.') {
-        return false;
-    }
-    const char* dot = std::strrchr(name, '.');
-    return dot != nullptr && (std::strcmp(dot + 1, "d64") == 0 || std::strcmp(dot + 1, "D64") == 0);
-}
-
 // Every image of the folder, in the order the folder lists them; up to opt_jobs of
 // them are read and reported at once, and written in that order. Returns the number
 // that failed, or 1 when the folder itself cannot be used.
 int process_folder(const char* path, const char* pattern) {
-    DIR* folder = opendir(path);
-    if (folder == nullptr) {
-        std::fprintf(stderr, "Cannot open input folder");
+    collection::flat_folder folder;
+    std::string message;
+    if (!collection::open_flat_folder(path, folder, &message)) {
+        std::fprintf(stderr, "%s", message.c_str());
         return 1;
     }
-    if (chdir(path) != 0) {
-        std::fprintf(stderr, "Cannot chdir to input folder");
-        closedir(folder);
-        return 1;
-    }
-    const int failed = outputs::write_in_order(opt_jobs, false, [&]() -> workpool::job {
-        while (const dirent* item = readdir(folder)) {
-            if (process_is_image_name(item->d_name)) {
-                return [name = std::string(item->d_name), pattern] {
-                    return process_folder_entry(name, pattern);
-                };
-            }
+    return sink::write_in_order(opt_jobs, false, [&]() -> workpool::job {
+        std::string name = collection::next_flat_image(folder);
+        if (name.empty()) {
+            return {};
         }
-        return {};
+        return [name = std::move(name), pattern] { return process_folder_entry(name, pattern); };
     });
-    closedir(folder);
-    return failed;
 }
 
 // Every image of a tree of folders and archives, or of one archive, in the walk's
 // order; archives are opened and read by the workers.
 int process_tree(const char* root, const char* pattern) {
     collection::tree_walk walk = collection::start_walk(root);
-    return outputs::write_in_order(opt_jobs, isatty(STDERR_FILENO) != 0, [&]() -> workpool::job {
+    return sink::write_in_order(opt_jobs, isatty(STDERR_FILENO) != 0, [&]() -> workpool::job {
         collection::unit unit = collection::next_unit(walk);
         if (!unit) {
             return {};
@@ -124,7 +104,7 @@ void process_announce(const char* what, const char* path) {
     }
     std::printf("Processing all %s in \"%s\"\n", what, path);
     // The failure messages of the walk come after this line in a joint log.
-    outputs::flush_stdout();
+    sink::flush_stdout();
 }
 
 } // namespace
@@ -160,5 +140,5 @@ int process_input(const char* path, const char* pattern) {
 }
 
 bool process_check_stdout() {
-    return outputs::check_stdout();
+    return sink::check_stdout();
 }

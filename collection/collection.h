@@ -5,9 +5,12 @@
 #ifndef FLOPPEEK_COLLECTION_H
 #define FLOPPEEK_COLLECTION_H
 
+#include <dirent.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -86,6 +89,23 @@ unit next_unit(tree_walk& walk);
 //   file named `path` (whose name tells whether it may be a bare compressed stream).
 void walk_archive_bytes(const std::string& path, const std::uint8_t* data, std::size_t size,
                         const visitor& visit);
+
+// A flat folder, as a run without --recursive reads it: the entries whose name ends in
+// exactly ".d64" or ".D64" (hidden names never), in the order the folder lists them,
+// each to be read as a D64 by its bare name.
+struct flat_folder {
+    std::unique_ptr<DIR, int (*)(DIR*)> handle{nullptr, closedir};
+};
+
+// open_flat_folder() :
+//   Opens the folder at `path` and makes it the working directory, which the run
+//   keeps. @return false with the message to print, without a line break ("Cannot open
+//   input folder", "Cannot chdir to input folder"), in *message.
+bool open_flat_folder(const char* path, flat_folder& folder, std::string* message);
+
+// next_flat_image() :
+//   The next image's bare name, or "" at the end.
+std::string next_flat_image(flat_folder& folder);
 
 // Bytes below 0x20 and 0x7F become '?', as a terminal listing shows names; the JSON
 // record keeps the exact bytes.

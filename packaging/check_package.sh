@@ -11,7 +11,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 lintian --fail-on error --tag-display-limit 0 "$build"/*.deb
 echo "lintian: no errors"
 
-sh "$here/check_library.sh" "$(find "$build/diskimage" -name 'libtrakvol.so.2.*' -type f)"
+sh "$here/check_library.sh" "$(find "$build/trakvol" -name 'libtrakvol.so.2.*' -type f)"
 
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT

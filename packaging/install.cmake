@@ -92,7 +92,7 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "floppeek developers <floppeek-dev@lists.flo
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://floppeek.org/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # floppeek's dependency on libtrakvol2 is found in the build's own library.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/diskimage)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/trakvol)
 set(exact_version "${package_version}-${package_release}")
 
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_NAME floppeek)

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <unistd.h>
 
-namespace outputs {
+namespace sink {
 
 namespace {
 
@@ -110,4 +110,4 @@ bool check_stdout() {
     return false;
 }
 
-} // namespace outputs
+} // namespace sink

@@ -6,7 +6,7 @@
 
 #include "ordered_pool.h"
 
-namespace outputs {
+namespace sink {
 
 // write_in_order() :
 //   Runs the jobs on `jobs` workers and writes each output in order; with `progress`,
@@ -23,6 +23,6 @@ void flush_stdout();
 //   standard error. @return false then.
 bool check_stdout();
 
-} // namespace outputs
+} // namespace sink
 
 #endif // FLOPPEEK_ORDERED_WRITER_H
