@@ -22,6 +22,8 @@ enum : int32_t { k_unicode_off = 0, k_unicode_upper = 1, k_unicode_lower = 2 };
 extern int32_t opt_unicode;
 // --extract=DIR: the folder the files of every image are written to, or null.
 extern const char* opt_extract;
+// --check: the file-system check of every image.
+extern bool opt_check;
 
 // process_input() :
 //   Runs the requested report on the image, folder or (with --recursive) tree or

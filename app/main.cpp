@@ -28,6 +28,7 @@ bool opt_recursive = false;
 bool opt_json = false;
 int32_t opt_unicode = k_unicode_off;
 const char* opt_extract = nullptr;
+bool opt_check = false;
 
 namespace {
 
@@ -71,6 +72,9 @@ void help(const char* program_name) {
                 "      Unicode, in its uppercase/graphics (default) or lowercase character set\n");
     std::printf("   --extract=DIR, --extract DIR: Also write every PRG, SEQ, USR and REL file\n"
                 "      into DIR/<image path>/, never overwriting anything\n");
+    std::printf("   --check: Check each image's file system (read only): a verdict line and a\n"
+                "      line per problem; the exit status counts the images with errors.\n"
+                "      With -w, -s, -b or -f the report comes first\n");
     std::printf("   --help: Show this text\n");
     std::printf("   --version: Show the versions of floppeek, trakvol and OpenSSL\n");
 }
@@ -129,6 +133,10 @@ long_action process_long_option(int argc, char** argv, int* next) {
     }
     if (option == "--json") {
         opt_json = true;
+        return long_action::go_on;
+    }
+    if (option == "--check") {
+        opt_check = true;
         return long_action::go_on;
     }
     if (option == "--unicode" || option.starts_with("--unicode=")) {

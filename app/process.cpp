@@ -35,6 +35,10 @@ outputs::settings process_settings(const char* pattern) {
     // On a terminal, control codes show as a C64 shows them in a quoted name.
     how.controls = isatty(STDOUT_FILENO) != 0 ? D64_CONTROLS_REVERSED : D64_CONTROLS_REPLACED;
     how.extract = extraction.fd >= 0 ? &extraction : nullptr;
+    how.check = opt_check;
+    // Without a report option the check prints only its own lines.
+    how.check_only = opt_check && opt_request == k_request_directory && !mod_wide_output &&
+                     !mod_include_scratched;
     return how;
 }
 
@@ -97,9 +101,10 @@ int process_tree(const char* root, const char* pattern) {
     });
 }
 
-// The line that opens a folder's or a tree's output; a JSON run prints records only.
+// The line that opens a folder's or a tree's output; a JSON run prints records only,
+// a check without a report its verdict and problem lines only.
 void process_announce(const char* what, const char* path) {
-    if (opt_json) {
+    if (opt_json || process_settings(nullptr).check_only) {
         return;
     }
     std::printf("Processing all %s in \"%s\"\n", what, path);

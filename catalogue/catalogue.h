@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace catalogue {
@@ -55,6 +56,35 @@ struct sector_error {
     std::uint8_t code = 0;
 };
 
+// One problem the file-system check found.
+struct check_problem {
+    d64_check_severity severity = D64_CHECK_INFO;
+    d64_check_code code = D64_CHECK_TOO_MANY;
+    std::vector<std::int32_t> files; // directory slots, from 1
+    std::int32_t system = 0;         // a D64_OWNER_ value, or 0
+    std::vector<std::pair<std::int32_t, std::int32_t>> sectors; // track, sector; sorted
+    std::int32_t track = 0;                                     // free_count's track
+    std::int32_t count = 0; // lost_file: its sectors; too_many: the problems left out;
+                            // block_count: the sectors the file owns
+    std::pair<std::int32_t, std::int32_t> first{0, 0}; // lost_file: its first sector
+    md5_digest md5{};                                 // lost_file: its payload's MD5
+};
+
+// What the check found on a disk: every problem's count, the reported ones in order.
+struct check_facts {
+    d64_check_summary summary{};
+    std::vector<check_problem> problems;
+};
+
+// check() :
+//   Runs the library's file-system check on the disk.
+check_facts check(const d64_disk* disk);
+
+// verdict() :
+//   "errors" when the check found an error, else "warnings" when it found a warning,
+//   else "ok".
+const char* verdict(const check_facts& facts);
+
 struct image_facts {
     d64_format format = D64_FORMAT_D64;
     std::uint64_t size = 0;
@@ -79,6 +109,7 @@ struct image_facts {
     std::vector<sector_error> errors;          // every sector whose code is not 1
     std::optional<d64_gcr_decode_info> decode; // what the decode of a G64 found
     bool extracting = false;                   // the run extracts: every file says where it went
+    std::optional<check_facts> check;          // with --check
 };
 
 // inspect() :

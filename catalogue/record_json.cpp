@@ -176,6 +176,55 @@ json disk_json(const image_facts& facts) {
     return disk;
 }
 
+const char* system_name(std::int32_t owner) {
+    switch (owner) {
+    case D64_OWNER_HEADER:
+        return "header";
+    case D64_OWNER_BAM:
+        return "bam";
+    case D64_OWNER_DIRECTORY:
+        return "directory";
+    case D64_OWNER_BORDER:
+        return "border";
+    default:
+        return nullptr;
+    }
+}
+
+json check_json(const check_facts& check) {
+    json problems = json::array();
+    for (const check_problem& problem : check.problems) {
+        const char* severity = "";
+        const char* code = "";
+        d64_check_severity_name(problem.severity, &severity);
+        d64_check_code_name(problem.code, &code);
+        json entry;
+        entry["severity"] = severity;
+        entry["code"] = code;
+        entry["files"] = problem.files;
+        const char* system = system_name(problem.system);
+        entry["system"] = system != nullptr ? json(system) : json(nullptr);
+        json sectors = json::array();
+        for (const auto& [track, sector] : problem.sectors) {
+            sectors.push_back({track, sector});
+        }
+        entry["sectors"] = std::move(sectors);
+        entry["track"] = problem.track != 0 ? json(problem.track) : json(nullptr);
+        if (problem.code == D64_CHECK_LOST_FILE) {
+            entry["first"] = {problem.first.first, problem.first.second};
+            entry["count"] = problem.count;
+            entry["md5"] = hex(problem.md5);
+        } else if (problem.code == D64_CHECK_TOO_MANY || problem.code == D64_CHECK_BLOCK_COUNT) {
+            entry["count"] = problem.count;
+        }
+        problems.push_back(std::move(entry));
+    }
+    return {{"verdict", verdict(check)},
+            {"errors", check.summary.errors},
+            {"warnings", check.summary.warnings},
+            {"problems", std::move(problems)}};
+}
+
 } // namespace
 
 std::string record_line(const origin& where, const image_facts& facts,
@@ -209,6 +258,9 @@ std::string record_line(const origin& where, const image_facts& facts,
     record["errors"] = std::move(errors);
     if (matches != nullptr) {
         record["matches"] = *matches;
+    }
+    if (facts.check) {
+        record["check"] = check_json(*facts.check);
     }
     return escape_c1(dump(record, json::error_handler_t::replace)) + "\n";
 }

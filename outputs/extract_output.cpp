@@ -190,6 +190,30 @@ struct image_extraction {
     int failures = 0;
 };
 
+// Writes one file into the image's folder, made on the first: its path as shown, or
+// "" when it could not be written (reported, and counted as a failure).
+std::string write_extracted(image_extraction& job, const std::string& name,
+                            const std::string& payload) {
+    const std::string shown = job.folder_path + "/" + name;
+    if (job.folder.fd < 0) {
+        job.folder.fd = open_folder(job.root.fd, job.folder_parts);
+        if (job.folder.fd < 0) {
+            std::fprintf(job.err, "Cannot extract: \"%s\": %s\n", shown.c_str(),
+                         std::strerror(errno));
+            ++job.failures;
+            return {};
+        }
+    }
+    int error = 0;
+    if (!write_new_file(job.folder.fd, name, payload, &error)) {
+        std::fprintf(job.err, "Cannot extract: \"%s\": %s\n", shown.c_str(), std::strerror(error));
+        ++job.failures;
+        return {};
+    }
+    std::fprintf(job.err, "extracted: %s\n", shown.c_str());
+    return shown;
+}
+
 // Writes the file of one directory slot, if it is one that is extracted.
 bool extract_slot(const d64_dir_entry* entry, std::int32_t slot, void* context) {
     auto& job = *static_cast<image_extraction*>(context);
@@ -214,24 +238,8 @@ bool extract_slot(const d64_dir_entry* entry, std::int32_t slot, void* context) 
     d64_file_type_name(type, &type_name);
     const std::string name = base + (count > 1 ? "~" + std::to_string(count) : "") + "." +
                              type_name + (whole ? "" : ".damaged");
-    const std::string shown = job.folder_path + "/" + name;
-    if (job.folder.fd < 0) {
-        job.folder.fd = open_folder(job.root.fd, job.folder_parts);
-        if (job.folder.fd < 0) {
-            std::fprintf(job.err, "Cannot extract: \"%s\": %s\n", shown.c_str(),
-                         std::strerror(errno));
-            ++job.failures;
-            return true;
-        }
-    }
-    int error = 0;
-    if (!write_new_file(job.folder.fd, name, payload, &error)) {
-        std::fprintf(job.err, "Cannot extract: \"%s\": %s\n", shown.c_str(), std::strerror(error));
-        ++job.failures;
-        return true;
-    }
-    std::fprintf(job.err, "extracted: %s\n", shown.c_str());
-    if (job.paths != nullptr) {
+    const std::string shown = write_extracted(job, name, payload);
+    if (job.paths != nullptr && !shown.empty()) {
         (*job.paths)[slot] = shown;
     }
     return true;
@@ -245,6 +253,29 @@ int extract_files(const image_view& view, walk_style style, const d64_disk* disk
     image_extraction job{disk, root, err, paths, image_folder(view, style), {}, {}};
     job.folder_path = joined(job.folder_parts);
     d64_foreach_dir_entry(disk, extract_slot, &job);
+    return job.failures;
+}
+
+int extract_lost_files(const image_view& view, walk_style style, const d64_disk* disk,
+                       const extraction_root& root, const catalogue::check_facts& check,
+                       FILE* err) {
+    image_extraction job{disk, root, err, nullptr, image_folder(view, style), {}, {}};
+    job.folder_path = joined(job.folder_parts);
+    for (const catalogue::check_problem& problem : check.problems) {
+        if (problem.code != D64_CHECK_LOST_FILE) {
+            continue;
+        }
+        // Read as a closed PRG file that starts at the chain's first sector.
+        d64_dir_entry entry{};
+        entry.type = D64_CLOSED_FLAG | 2;
+        entry.first_track = static_cast<std::uint8_t>(problem.first.first);
+        entry.first_sector = static_cast<std::uint8_t>(problem.first.second);
+        std::string payload;
+        chain_payload(disk, &entry, &payload);
+        const std::string name = "lost-" + std::to_string(problem.first.first) + "-" +
+                                 std::to_string(problem.first.second) + ".prg";
+        write_extracted(job, name, payload);
+    }
     return job.failures;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <new>
+#include <optional>
 
 namespace outputs {
 
@@ -45,8 +46,9 @@ int render(const image_view& view, walk_style style, const settings& how, FILE* 
     if (!view.is_image) {
         return fail(view, style, view.error, how, out, err);
     }
-    // The text reports name each image of a folder or tree before its report.
-    if (!how.json && style != walk_style::single) {
+    // The text reports name each image of a folder or tree before its report; the
+    // check's verdict line names it itself.
+    if (!how.json && !how.check_only && style != walk_style::single) {
         std::fprintf(out, "\nParsing: \"%s\"\n", shown(view.path, style).c_str());
     }
     d64_disk* disk = nullptr;
@@ -56,13 +58,27 @@ int render(const image_view& view, walk_style style, const settings& how, FILE* 
     }
     int failures = 0;
     std::map<std::int32_t, std::string> extracted;
+    std::optional<catalogue::check_facts> check;
+    if (how.check) {
+        check = catalogue::check(disk);
+        failures += check->summary.errors > 0 ? 1 : 0;
+    }
     if (how.extract != nullptr) {
         failures += extract_files(view, style, disk, *how.extract, err, &extracted);
+        if (check) {
+            failures += extract_lost_files(view, style, disk, *how.extract, *check, err);
+        }
     }
     if (how.json) {
-        json_record(view, disk, how, out, how.extract != nullptr ? &extracted : nullptr);
+        json_record(view, disk, how, out, how.extract != nullptr ? &extracted : nullptr,
+                    check ? &*check : nullptr);
     } else {
-        text_report(disk, how, out);
+        if (!how.check_only) {
+            text_report(disk, how, out);
+        }
+        if (check) {
+            check_text(shown(view.path, style), disk, *check, how, out);
+        }
     }
     std::free(disk);
     return failures;

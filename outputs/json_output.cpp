@@ -8,8 +8,12 @@ namespace outputs {
 namespace {
 
 catalogue::image_facts facts_of(const image_view& view, const d64_disk* disk, const settings& how,
-                                const std::map<std::int32_t, std::string>* extracted) {
+                                const std::map<std::int32_t, std::string>* extracted,
+                                const catalogue::check_facts* check) {
     catalogue::image_facts facts = catalogue::inspect(disk, view.bytes, view.size, how.charset);
+    if (check != nullptr) {
+        facts.check = *check;
+    }
     if (extracted != nullptr) {
         facts.extracting = true;
         for (catalogue::file_facts& file : facts.files) {
@@ -24,18 +28,19 @@ catalogue::image_facts facts_of(const image_view& view, const d64_disk* disk, co
 } // namespace
 
 void json_record(const image_view& view, const d64_disk* disk, const settings& how, FILE* out,
-                 const std::map<std::int32_t, std::string>* extracted) {
+                 const std::map<std::int32_t, std::string>* extracted,
+                 const catalogue::check_facts* check) {
     const catalogue::origin where{view.path, view.members};
     if (how.what != request::find) {
         std::fputs(
-            catalogue::record_line(where, facts_of(view, disk, how, extracted), nullptr).c_str(),
+            catalogue::record_line(where, facts_of(view, disk, how, extracted, check), nullptr).c_str(),
             out);
         return;
     }
     const std::vector<std::string> matches = catalogue::matching_names(disk, how.pattern);
     if (!matches.empty()) {
         std::fputs(
-            catalogue::record_line(where, facts_of(view, disk, how, extracted), &matches).c_str(),
+            catalogue::record_line(where, facts_of(view, disk, how, extracted, check), &matches).c_str(),
             out);
     }
 }

@@ -5,6 +5,7 @@
 #include "outputs.h"
 #include "trakvol.h"
 
+#include "catalogue.h"
 #include "extraction.h"
 
 #include <cstdint>
@@ -25,7 +26,8 @@ void text_report(const d64_disk* disk, const settings& how, FILE* out);
 // The JSON record of an image whose handle is open (nothing for a search without a
 // match); with `extracted`, each file's path under the extraction folder (by slot).
 void json_record(const image_view& view, const d64_disk* disk, const settings& how, FILE* out,
-                 const std::map<std::int32_t, std::string>* extracted);
+                 const std::map<std::int32_t, std::string>* extracted,
+                 const catalogue::check_facts* check);
 
 // Writes the image's files below `root`, each written one reported on `err` as
 // "extracted: <path under the root>", each that could not be as a message. Records
@@ -33,6 +35,16 @@ void json_record(const image_view& view, const d64_disk* disk, const settings& h
 int extract_files(const image_view& view, walk_style style, const d64_disk* disk,
                   const extraction_root& root, FILE* err,
                   std::map<std::int32_t, std::string>* paths);
+
+// Writes each lost file the check found below the image's folder as
+// "lost-T-S.prg", reported as extract_files() reports. @return the failures.
+int extract_lost_files(const image_view& view, walk_style style, const d64_disk* disk,
+                       const extraction_root& root, const catalogue::check_facts& check,
+                       FILE* err);
+
+// The file-system check's verdict line for the image named `name`, then its problems.
+void check_text(const std::string& name, const d64_disk* disk,
+                const catalogue::check_facts& facts, const settings& how, FILE* out);
 
 // The JSON record of an image that failed.
 void json_failure(const image_view& view, const std::string& message, FILE* out);

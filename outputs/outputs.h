@@ -30,6 +30,8 @@ struct settings {
     d64_charset charset = D64_CHARSET_UPPER; // of --unicode, and of the JSON record's names
     d64_controls controls = D64_CONTROLS_REPLACED; // reversed on a terminal
     const extraction_root* extract = nullptr;      // --extract: where the files go
+    bool check = false;      // --check: the file-system check of every image
+    bool check_only = false; // --check without a report option: only the check's lines
 };
 
 // How the run names its images: the one image of the command line, the entries of
@@ -50,7 +52,8 @@ struct image_view {
 // render() :
 //   Writes what `how` asks for of one image to `out`, its failure to `err`; with an
 //   extraction root, also its files, each reported on `err`.
-//   @return the failures: 1 when the image failed, plus each file not extracted.
+//   @return the failures: 1 when the image failed or its check found an error, plus
+//   each file not extracted.
 int render(const image_view& view, walk_style style, const settings& how, FILE* out, FILE* err);
 
 // render_file() :

@@ -68,6 +68,8 @@ struct d64s_format {
                               // the 40-track 1541 disks of SpeedDOS, DolphinDOS, ...
     d64s_place directory;     // its first sector; the chain never leaves its track
     int32_t excluded_tracks[2];   // left out of "blocks free"; 0 for none
+    int32_t reserved_track;       // its allocated sectors that nothing reaches are no
+                                  // problem: the drive's formatting keeps them (0: none)
     int32_t max_directory_slots;  // 8 per sector of the directory track but the header's
     uint8_t max_type_code;        // 4 (rel), or 5 on a 1581 (a partition)
     const char* description;      // for the public facts

@@ -30,6 +30,7 @@ inline constexpr d64s_format k_formats[] = {
                         .extended_bam = true,
                         .directory = {18, 1, 0},
                         .excluded_tracks = {18, 0},
+                        .reserved_track = 0,
                         .max_directory_slots = 144,
                         .max_type_code = 4,
                         .description = "Commodore 1541"}),
@@ -55,6 +56,7 @@ inline constexpr d64s_format k_formats[] = {
                         .extended_bam = false,
                         .directory = {18, 1, 0},
                         .excluded_tracks = {18, 53},
+                        .reserved_track = 53,
                         .max_directory_slots = 144,
                         .max_type_code = 4,
                         .description = "Commodore 1571"}),
@@ -81,6 +83,7 @@ inline constexpr d64s_format k_formats[] = {
                         .extended_bam = false,
                         .directory = {40, 3, 0},
                         .excluded_tracks = {40, 0},
+                        .reserved_track = 40,
                         .max_directory_slots = 296,
                         .max_type_code = 5,
                         .description = "Commodore 1581"}),
@@ -107,6 +110,7 @@ inline constexpr d64s_format k_formats[] = {
                         .extended_bam = false,
                         .directory = {39, 1, 0},
                         .excluded_tracks = {39, 0},
+                        .reserved_track = 0,
                         .max_directory_slots = 224,
                         .max_type_code = 4,
                         .description = "Commodore 8050"}),
@@ -134,6 +138,7 @@ inline constexpr d64s_format k_formats[] = {
                         .extended_bam = false,
                         .directory = {39, 1, 0},
                         .excluded_tracks = {39, 0},
+                        .reserved_track = 0,
                         .max_directory_slots = 224,
                         .max_type_code = 4,
                         .description = "Commodore 8250"}),
@@ -144,6 +149,17 @@ inline constexpr d64s_decoder k_decoders[] = {
     {D64_FORMAT_G64, D64_FORMAT_D64, "g64", "GCR-1541", 84, "Commodore 1541, GCR track dump"},
     {D64_FORMAT_G71, D64_FORMAT_D71, "g71", "GCR-1571", 84, "Commodore 1571, GCR track dump"},
 };
+
+// The most sectors a disk of any row has.
+constexpr int32_t d64s_most_sectors() {
+    int32_t most = 0;
+    for (const d64s_format& row : k_formats) {
+        const int32_t sectors = row.track_start[row.max_tracks + 1];
+        most = sectors > most ? sectors : most;
+    }
+    return most;
+}
+inline constexpr int32_t k_most_sectors = d64s_most_sectors();
 
 inline constexpr int32_t k_format_codes = D64_FORMAT_COUNT;
 static_assert(std::size(k_formats) + std::size(k_decoders) == k_format_codes,

@@ -1,5 +1,6 @@
 // The header sector: disk name and id; the BAM; and the per-sector error codes that
 // may follow the sector data.
+#include "bam.h"
 #include "geometry.h"
 
 #include <bit>
@@ -169,6 +170,14 @@ uint8_t free_count_of(const bam_entry& entry) {
 }
 
 } // namespace
+
+bool d64s_bam_entry(const d64_disk* disk, int32_t track, const uint8_t** count,
+                    const uint8_t** bitmap) {
+    const bam_entry entry = bam_entry_of(disk, track);
+    *count = entry.free_count;
+    *bitmap = entry.bitmap;
+    return entry.bitmap != nullptr;
+}
 
 bool d64_get_disk_name(const d64_disk* disk, char* name) {
     if (disk == nullptr) {

@@ -525,6 +525,101 @@ bool d64_calculate_file_md5(const d64_disk* disk, const d64_dir_entry* entry, ui
 //   @return false as d64_file_sector_foreach(), or when the stream refused a byte.
 bool d64_export_file(const d64_disk* disk, const d64_dir_entry* entry, FILE* stream);
 
+// ---------------------------------------------------------------------------
+// File-system check
+// ---------------------------------------------------------------------------
+// A read-only check of one disk: every sector's owner (the system: header, BAM,
+// directory chain, a GEOS disk's border block; or a file: its data chain, a rel
+// file's side sectors, a GEOS file's info block and VLIR records), the BAM against
+// what the owners use, and the directory's claims against the chains. Problems are
+// handed to a visitor, one call each; nothing is written, nothing allocated.
+// (Since 2.3.)
+
+typedef enum d64_check_severity {
+    D64_CHECK_ERROR = 0,   // the file system is damaged
+    D64_CHECK_WARNING = 1, // odd, often harmless (directory art, loaders, loop files)
+    D64_CHECK_INFO = 2     // neither: something found
+} d64_check_severity;
+
+typedef enum d64_check_code {
+    // errors
+    D64_CHECK_DIR_LINK = 0,  // the directory chain links outside the disk or its track
+    D64_CHECK_DIR_LOOP,      // the directory chain returns to a sector it visited
+    D64_CHECK_CHAIN_LINK,    // a file's chain starts at or links to a sector the disk lacks
+    D64_CHECK_CHAIN_LOOP,    // a file's own chain returns to one of its sectors
+    D64_CHECK_CROSS_LINK,    // sectors owned by two owners (one problem per pair)
+    D64_CHECK_USED_BUT_FREE, // sectors an owner uses that the BAM marks free
+    D64_CHECK_FREE_COUNT,    // a track's free count is not its bitmap's free bits, or its
+                             // bitmap frees a sector past the track's last
+    D64_CHECK_UNREADABLE,    // sectors an owner uses carry an error code other than 1
+    D64_CHECK_REL_INDEX,     // a rel file's side sectors disagree with its data chain
+    // warnings
+    D64_CHECK_ALLOCATED_UNUSED, // sectors the BAM marks allocated that no owner reaches
+    D64_CHECK_BLOCK_COUNT,      // an entry's block count is not the sectors its file owns
+    D64_CHECK_UNCLOSED,         // a file never closed (the listing's '*')
+    D64_CHECK_BAD_TYPE,         // a type code the format does not know; it owns nothing
+    D64_CHECK_SHARED_START,     // two entries start at the same sector (loop files)
+    D64_CHECK_DOS_VERSION,      // the header's DOS version byte is not the format's
+    // info
+    D64_CHECK_LOST_FILE, // a whole readable chain of allocated sectors no owner reaches
+    D64_CHECK_TOO_MANY,  // the problems past the first 1000, not reported one by one
+    D64_CHECK_CODE_COUNT
+} d64_check_code;
+
+// Owners that are no file: parts of the system.
+#define D64_OWNER_HEADER (-1)
+#define D64_OWNER_BAM (-2)
+#define D64_OWNER_DIRECTORY (-3)
+#define D64_OWNER_BORDER (-4) // a GEOS disk's border block
+
+typedef struct d64_sector_address {
+    uint8_t track;
+    uint8_t sector;
+} d64_sector_address;
+
+typedef struct d64_check_problem {
+    int32_t severity;  // a d64_check_severity
+    int32_t code;      // a d64_check_code
+    int32_t owners[2]; // who it concerns: directory slot numbers (from 1, as the wide
+                       // listing numbers them) or D64_OWNER_ values; a file first
+    int32_t owner_count;
+    const d64_sector_address* sectors; // the sectors involved, by track and sector;
+                                       // valid during the call only
+    int32_t sector_count;
+    int32_t track;            // the track it concerns (free_count), else 0
+    int32_t count;            // lost_file: its sectors; too_many: the problems left out
+    d64_sector_address first; // lost_file: its first sector
+    uint8_t md5[16];          // lost_file: the MD5 of its payload, as a file's MD5
+} d64_check_problem;
+
+// Called once per problem, in the check's order; return false to stop the check.
+typedef bool (*d64_check_visitor)(const d64_check_problem* problem, void* context);
+
+// Every problem of the disk, counted, the ones not reported too.
+typedef struct d64_check_summary {
+    int32_t errors;
+    int32_t warnings;
+    int32_t infos;
+} d64_check_summary;
+
+// The most problems reported one by one; the rest make one D64_CHECK_TOO_MANY.
+#define D64_CHECK_MOST_PROBLEMS 1000
+
+// d64_check_disk() :
+//   Checks the disk and calls `visitor` (may be null: then only the summary) for each
+//   problem found. *summary (may be null) receives the counts of all of them, those
+//   past D64_CHECK_MOST_PROBLEMS too. Every walk is bounded as the listing's are.
+//   @return false when `disk` is null or the visitor stopped the check.
+bool d64_check_disk(const d64_disk* disk, d64_check_visitor visitor, void* context,
+                    d64_check_summary* summary);
+
+// d64_check_code_name() :
+//   The stable name of a problem code ("dir_link", "cross_link", ...) and of a severity
+//   ("error", "warning", "info") into *name; static strings.
+//   @return false, *name untouched, for a null `name` or a value that is none.
+bool d64_check_code_name(int32_t code, const char** name);
+bool d64_check_severity_name(int32_t severity, const char** name);
+
 #if defined(__GNUC__)
 #pragma GCC visibility pop
 #endif

@@ -74,6 +74,9 @@ TEST_F(cli, long_options_mix_with_short_ones) {
         "      Unicode, in its uppercase/graphics (default) or lowercase character set\n"
         "   --extract=DIR, --extract DIR: Also write every PRG, SEQ, USR and REL file\n"
         "      into DIR/<image path>/, never overwriting anything\n"
+        "   --check: Check each image's file system (read only): a verdict line and a\n"
+        "      line per problem; the exit status counts the images with errors.\n"
+        "      With -w, -s, -b or -f the report comes first\n"
         "   --help: Show this text\n"
         "   --version: Show the versions of floppeek, trakvol and OpenSSL\n";
     const std::string bad_jobs = "floppeek: --jobs needs a number from 1 to 256, not ";
