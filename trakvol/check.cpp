@@ -87,6 +87,8 @@ struct check_state {
     int32_t conflict_count;
     start_of_file starts[k_most_sectors];
     int32_t start_count;
+    uint16_t directory[k_most_track_sectors]; // the directory sectors, each once, in order
+    int32_t directory_count;
     d64_sector_address list[k_most_sectors]; // a problem's sectors
 };
 
@@ -317,6 +319,7 @@ void walk_directory(check_state& st) {
          ++visited) {
         const int32_t index = index_of(st, track, sector);
         st.chain_stamp[index] = st.chain_id;
+        st.directory[st.directory_count++] = static_cast<uint16_t>(index);
         claim(st, D64_OWNER_DIRECTORY, index);
         const uint8_t* bytes = bytes_of(st, index);
         if (bytes[0] == 0) {
@@ -528,9 +531,16 @@ void walk_file(check_state& st, const d64_dir_entry* entry, int16_t slot) {
     end_owner(st, slot);
 }
 
-bool walk_entry(const d64_dir_entry* entry, int32_t slot, void* context) {
-    walk_file(*static_cast<check_state*>(context), entry, static_cast<int16_t>(slot));
-    return true;
+// The entries of each directory sector the directory walk reached, each sector once
+// (a looping chain is a dir_loop, not a second copy of its files), numbered as the
+// listing numbers its slots.
+void walk_entries(check_state& st) {
+    for (int32_t i = 0; i < st.directory_count; ++i) {
+        const auto* entries = reinterpret_cast<const d64_dir_entry*>(bytes_of(st, st.directory[i]));
+        for (int32_t slot = 0; slot < k_slots_per_sector; ++slot) {
+            walk_file(st, &entries[slot], static_cast<int16_t>(k_slots_per_sector * i + slot + 1));
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -714,7 +724,7 @@ bool d64_check_disk(const d64_disk* disk, d64_check_visitor visitor, void* conte
     walk_header_and_bam(st);
     walk_directory(st);
     walk_border_block(st);
-    d64_foreach_dir_entry(disk, walk_entry, &st);
+    walk_entries(st);
     report_cross_links(st);
     report_shared_starts(st);
     check_free_counts(st);

@@ -410,6 +410,49 @@ void image_set_entry(test_image& image, int slot, const test_entry& entry) {
     bytes[31] = static_cast<uint8_t>(entry.blocks >> 8);
 }
 
+uint8_t* image_entry(test_image& image, int slot) {
+    return image_sector(image, image_directory_sector(image, slot)) + 32 * (slot % 8);
+}
+
+std::vector<track_sector> image_add_rel_file(test_image& image, int slot, std::string_view name,
+                                             const std::vector<uint8_t>& records,
+                                             int record_length, track_sector start) {
+    constexpr size_t k_pairs = 120;
+    const std::vector<track_sector> data = image_write_chain(image, records, start);
+    const size_t side_count = (data.size() + k_pairs - 1) / k_pairs;
+    if (side_count > 6) {
+        builder_fail("a 1541 relative file has at most 6 side sectors");
+    }
+    const std::vector<track_sector> sides = image_write_chain(
+        image, std::vector<uint8_t>(side_count * k_payload_per_sector, 0), data.back());
+    for (size_t i = 0; i < side_count; ++i) {
+        uint8_t* side = image_sector(image, sides[i]);
+        std::fill(side + 2, side + k_sector_bytes, 0);
+        side[2] = static_cast<uint8_t>(i);
+        side[3] = static_cast<uint8_t>(record_length);
+        for (size_t j = 0; j < side_count; ++j) {
+            side[4 + 2 * j] = static_cast<uint8_t>(sides[j].track);
+            side[5 + 2 * j] = static_cast<uint8_t>(sides[j].sector);
+        }
+        const size_t pairs = std::min(k_pairs, data.size() - i * k_pairs);
+        for (size_t j = 0; j < pairs; ++j) {
+            side[16 + 2 * j] = static_cast<uint8_t>(data[i * k_pairs + j].track);
+            side[17 + 2 * j] = static_cast<uint8_t>(data[i * k_pairs + j].sector);
+        }
+        if (i + 1 == side_count) {
+            side[1] = static_cast<uint8_t>(15 + 2 * pairs); // the last byte in use
+        }
+    }
+    test_entry entry{0x84, petscii_name(name), data.front(),
+                     static_cast<uint16_t>(data.size() + side_count)};
+    image_set_entry(image, slot, entry);
+    uint8_t* bytes = image_entry(image, slot);
+    bytes[21] = static_cast<uint8_t>(sides.front().track);
+    bytes[22] = static_cast<uint8_t>(sides.front().sector);
+    bytes[23] = static_cast<uint8_t>(record_length);
+    return sides;
+}
+
 std::vector<track_sector> image_write_chain(test_image& image, const std::vector<uint8_t>& payload,
                                             track_sector start, int interleave) {
     std::vector<track_sector> chain;

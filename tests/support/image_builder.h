@@ -88,6 +88,19 @@ std::vector<track_sector> image_add_file(test_image& image, int slot, uint8_t ty
                                          std::string_view name, const std::vector<uint8_t>& payload,
                                          track_sector start = {1, 0}, int interleave = 10);
 
+// The 32 raw bytes of slot `slot` (written with image_set_entry() first): for the bytes
+// the builder does not set, such as side sectors or GEOS data at 21-24.
+uint8_t* image_entry(test_image& image, int slot);
+
+// A relative file in slot `slot`: its records as the data chain, and its side sectors
+// (one per 120 data sectors) listing them, each with its number (byte 2), the record
+// length (byte 3) and every side sector (bytes 4-15); the entry names the first side
+// sector (bytes 21-22) and the record length (byte 23) and counts both kinds. Returns
+// the side sectors in order.
+std::vector<track_sector> image_add_rel_file(test_image& image, int slot, std::string_view name,
+                                             const std::vector<uint8_t>& records,
+                                             int record_length, track_sector start = {1, 0});
+
 // Slots 0-15 of `image` hold names of every byte value: slot n bytes 16n to 16n+15,
 // each a closed PRG without a chain.
 void image_set_every_byte_name(test_image& image);
