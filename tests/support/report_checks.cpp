@@ -102,8 +102,48 @@ std::string search_failure(const d64_disk* disk, const char* pattern) {
 
 } // namespace
 
+// The file-system check: each problem's sectors are sectors of the disk, sorted, and
+// no more than it has; the reported problems stop at the cap; the summary counts them.
+std::string file_system_check_failure(const d64_disk* disk) {
+    struct tally {
+        const d64_disk* disk;
+        int reported = 0;
+        std::string failure;
+    } state{disk, 0, {}};
+    const auto visit = [](const d64_check_problem* problem, void* context) {
+        auto& into = *static_cast<tally*>(context);
+        ++into.reported;
+        const auto sectors = static_cast<int32_t>(into.disk->sector_data_size / 256);
+        if (problem->sector_count < 0 || problem->sector_count > sectors) {
+            into.failure = "a check problem has more sectors than the disk";
+        }
+        for (int32_t i = 0; i < problem->sector_count; ++i) {
+            const d64_sector_address at = problem->sectors[i];
+            const bool sorted = i == 0 || problem->sectors[i - 1].track < at.track ||
+                                (problem->sectors[i - 1].track == at.track &&
+                                 problem->sectors[i - 1].sector <= at.sector);
+            if (!d64_are_track_and_sector_valid(into.disk, at.track, at.sector) || !sorted) {
+                into.failure = "a check problem names a sector out of place";
+            }
+        }
+        return true;
+    };
+    d64_check_summary summary{};
+    if (!d64_check_disk(disk, visit, &state, &summary)) {
+        return "the check stopped without being asked to";
+    }
+    if (state.reported > D64_CHECK_MOST_PROBLEMS + 1 ||
+        summary.errors + summary.warnings + summary.infos < state.reported) {
+        return "the check reports more problems than it counts or than its cap";
+    }
+    return state.failure;
+}
+
 std::string report_check_failure(const d64_disk* disk, const char* pattern) {
     std::string failure = listing_failure(disk);
+    if (failure.empty()) {
+        failure = file_system_check_failure(disk);
+    }
     if (failure.empty()) {
         failure = chain_failure(disk);
     }

@@ -1,6 +1,7 @@
 // Properties every report must have on any image, however damaged: only printable
-// ASCII and line breaks, no more entry lines in a listing than the directory has slots, and no
-// chain walk counting more sectors than the image has. Shared by the property tests and the fuzz
+// ASCII and line breaks, no more entry lines in a listing than the directory has slots, no
+// chain walk counting more sectors than the image has, and a file-system check whose
+// problems name sorted sectors of the disk and stop at the cap. Shared by the property tests and the fuzz
 // target.
 #ifndef FLOPPEEK_REPORT_CHECKS_H
 #define FLOPPEEK_REPORT_CHECKS_H
