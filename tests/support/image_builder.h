@@ -118,5 +118,8 @@ test_image image_sample_companion();
 test_image image_sample_d81();
 // Directory art for the README's Unicode listing: a frame of graphics characters.
 test_image image_sample_art();
+// A damaged disk for the README's check: a file whose chain runs into another's, a
+// scratched file still allocated and readable, and a track with a wrong free count.
+test_image image_sample_damaged();
 
 #endif // FLOPPEEK_IMAGE_BUILDER_H

@@ -1,6 +1,6 @@
 // Writes the sample image that the README shows, a 1581 sample and a damaged G64
 // beside it (the same name with ".d81" and ".g64"), a disk with directory art
-// ("art.d64"), and the small collection of its examples:
+// ("art.d64"), a damaged disk ("damaged.d64"), and the small collection of its examples:
 // make_sample OUTPUT.d64 [COLLECTION_FOLDER]
 #include "gcr_writer.h"
 #include "image_builder.h"
@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
         image_save(image_sample(), argv[1]) && image_save(image_sample_d81(), stem + ".d81") &&
         image_save(g64_file, stem + ".g64") &&
         image_save(image_sample_art(), stem.substr(0, stem.rfind('/') + 1) + "art.d64") &&
+        image_save(image_sample_damaged(), stem.substr(0, stem.rfind('/') + 1) + "damaged.d64") &&
         (folder.empty() || (image_save(image_sample(), folder + "/sample.d64") &&
                             image_save(image_sample_companion(), folder + "/companion.d64")));
     if (!written) {

@@ -101,3 +101,23 @@ test_image image_sample_art() {
     image_add_file(image, 3, 0x82, "HELLO", {1, 8, 0x99, 0x22, 0x48, 0x49, 0x22, 0});
     return image;
 }
+
+test_image image_sample_damaged() {
+    test_image image = image_formatted(35, false, "DAMAGED DISK", "DD");
+    std::vector<uint8_t> game(700);
+    for (size_t i = 0; i < game.size(); ++i) {
+        game[i] = static_cast<uint8_t>(i * 13);
+    }
+    const auto chain = image_add_file(image, 0, 0x82, "GAME", game, {17, 0});
+    // INTRO's last sector was rewritten to run on into GAME's last sector.
+    const auto intro = image_add_file(image, 1, 0x82, "INTRO", std::vector<uint8_t>(300, 0x20),
+                                      {19, 0});
+    image_link(image, intro.back(), chain.back().track, chain.back().sector);
+    image_entry(image, 1)[30] = 3;
+    // OLD NOTES was scratched, but its sectors stayed allocated and readable.
+    image_add_file(image, 2, 0x81, "OLD NOTES", std::vector<uint8_t>(400, 'n'), {22, 0});
+    image_entry(image, 2)[2] = 0x00;
+    // Track 20's free count says one sector more than its bitmap frees.
+    ++image_sector(image, {18, 0})[4 * 20];
+    return image;
+}
