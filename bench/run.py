@@ -9,7 +9,8 @@ of the default number of jobs (one per CPU) over --jobs=1, the cost of --recursi
 over the same images packed one per .zip and one per .d64.gz, the cost of --json
 against -w, the cost per byte of --recursive -w over full D81 images (a quarter as
 many, 100 files each) and over full D82 images (a sixth as many, 200 files each)
-against the D64 images, the cost of --recursive -w over the
+against the D64 images, the cost of --check against -w and of --check --json against
+--json, the cost of --recursive -w over the
 same disks written as G64 track dumps against the D64s, the cost of --extract of
 every file into /dev/shm against tar -x of the same files there, and the peak resident memory of floppeek. A third baseline, read_files, only reads every
 file whole: the floor for any folder walk.
@@ -44,6 +45,9 @@ MAX_RECURSIVE_RSS_KIB = 64 * 1024
 # --json hashes every file and the whole image twice over: against -w, both at the
 # default jobs.
 MAX_JSON_OVER_WIDE = 1.5
+# --check over the images against -w over them, and --check --json against --json.
+MAX_CHECK_OVER_WIDE = 1.0
+MAX_CHECK_JSON_OVER_JSON = 1.1
 # --recursive -w over D81 images, per byte, against the same over the D64 images.
 MAX_D81_OVER_D64_PER_BYTE = 1.0
 # --recursive -w over D82 images (8250, a format of the table's rows), per byte,
@@ -80,7 +84,8 @@ def timed(argv, rss_file):
         code = subprocess.call(["/usr/bin/time", "-f", "%M", "-o", rss_file, *argv],
                                stdout=null, stderr=null)
     elapsed = time.perf_counter() - start
-    if code != 0:
+    # --check's status counts the images with errors: the set has damaged ones.
+    if code != 0 and "--check" not in argv:
         sys.exit(f"{argv[0]} exited with {code}")
     with open(rss_file) as text:
         return elapsed, int(text.read().split()[-1])
@@ -185,6 +190,8 @@ def bench_folder(tools, count, runs, work):
         "floppeek -b -e -j1": [floppeek, "-b", "-e", "--jobs=1", folder],
         "floppeek -f": [floppeek, "-f", "file 2*", folder],
         "floppeek --json": [floppeek, "--json", folder],
+        "floppeek --check": [floppeek, "--check", folder],
+        "floppeek --check --json": [floppeek, "--check", "--json", folder],
         "floppeek -w -r zip": [floppeek, "--recursive", "-w", zipped],
         "floppeek -w -r gz": [floppeek, "--recursive", "-w", gzipped],
         "floppeek -w -r d64": [floppeek, "--recursive", "-w", folder],
@@ -214,6 +221,8 @@ def bench_folder(tools, count, runs, work):
         "narrow_parallel": median["floppeek"] / median["floppeek -j1"],
         "narrow_cat": median["floppeek"] / median["cat"],
         "json": median["floppeek --json"] / median["floppeek -w"],
+        "check": median["floppeek --check"] / median["floppeek -w"],
+        "check_json": median["floppeek --check --json"] / median["floppeek --json"],
         "zipped": median["floppeek -w -r zip"] / median["floppeek -w -j1"],
         "gzipped": median["floppeek -w -r gz"] / median["floppeek -w -j1"],
         "d81_per_byte": (median["floppeek -w -r d81"] / d81_megabytes) /
@@ -240,6 +249,8 @@ def bench_folder(tools, count, runs, work):
           f"{ratios['d81_per_byte']:.2f}   "
           f"D82 ({d82_megabytes:.1f} MB) / D64 = {ratios['d82_per_byte']:.2f}")
     print(f"  --recursive -w over the disks as G64 / as D64 = {ratios['g64']:.2f}")
+    print(f"  floppeek --check / floppeek -w = {ratios['check']:.2f}   "
+          f"floppeek --check --json / --json = {ratios['check_json']:.2f}")
     ratios["extract"] = extract["floppeek --extract"] / extract["tar -x"]
     print(f"  floppeek --extract {extract['floppeek --extract']:.4f} s / tar -x "
           f"{extract['tar -x']:.4f} s of the same files = {ratios['extract']:.2f}")
@@ -269,6 +280,8 @@ def main():
               ("narrow_parallel", MAX_NARROW_OVER_SEQUENTIAL, "floppeek / floppeek --jobs=1", True),
               ("narrow_cat", MAX_NARROW_OVER_CAT, "floppeek / cat", False),
               ("json", MAX_JSON_OVER_WIDE, "floppeek --json / floppeek -w", True),
+              ("check", MAX_CHECK_OVER_WIDE, "floppeek --check / floppeek -w", True),
+              ("check_json", MAX_CHECK_JSON_OVER_JSON, "floppeek --check --json / --json", True),
               ("zipped", MAX_ZIPPED_OVER_SEQUENTIAL,
                "floppeek --recursive -w over .zip / floppeek -w --jobs=1", True),
               ("d81_per_byte", MAX_D81_OVER_D64_PER_BYTE,

@@ -219,11 +219,12 @@ void end_owner(check_state& st, int16_t owner) {
         report_sectors(st, problem, found, count);
     }
     count = 0;
-    for (int32_t i = 0; i < st.used_count; ++i) {
-        const d64_sector_address at = address_of(st, st.used[i]);
-        uint8_t code = D64_NO_ERROR;
-        d64_get_sector_error_info(st.disk, at.track, at.sector, &code);
-        if (code != D64_NO_ERROR) {
+    // The error codes follow the sector data, one byte per sector in the same order.
+    const uint8_t* codes = st.disk->error_info_size != 0
+                               ? st.disk->image + st.disk->sector_data_size
+                               : nullptr;
+    for (int32_t i = 0; i < st.used_count && codes != nullptr; ++i) {
+        if (codes[st.used[i]] != D64_NO_ERROR) {
             found[count++] = st.used[i];
         }
     }
@@ -249,6 +250,12 @@ bool walk_chain(check_state& st, int16_t owner, int32_t track, int32_t sector) {
             d64_check_problem problem = problem_of(D64_CHECK_ERROR, D64_CHECK_CHAIN_LOOP, owner);
             report_one_sector(st, problem, index);
             return false;
+        }
+        // A chain that joins one the owner walked before (another VLIR record, a side
+        // sector chain of another group) is that chain from here: walking it again
+        // would only cost time, as much as the disk has sectors per chain.
+        if (st.owner_stamp[index] == st.owner_id) {
+            return true;
         }
         st.chain_stamp[index] = st.chain_id;
         st.walked[st.walked_count++] = static_cast<uint16_t>(index);
