@@ -127,6 +127,9 @@ TEST_F(cli, read_only_image_and_folder_are_listed_and_left_unchanged) {
         EXPECT_NE(result.out.find("Parsing: \"keep.d64\"\n"), std::string::npos);
         EXPECT_EQ(run({option, "-e", path}).status, 0);
     }
+    const run_result checked = run({"--check", dir.string()});
+    EXPECT_EQ(checked.out, "keep.d64: ok\n");
+    EXPECT_EQ(checked.status, 0);
     EXPECT_EQ(fs::last_write_time(path), before);
     EXPECT_EQ(slurp(path), std::string(image.bytes.begin(), image.bytes.end()));
     fs::permissions(dir, fs::perms::owner_all);

@@ -129,6 +129,23 @@ TEST(check, clean_disks_of_every_format) {
     image_entry(geos, 0)[23] = 1; // VLIR
     image_entry(geos, 0)[24] = 6; // an application
     disks.emplace_back("geos vlir", geos);
+    // A 1581 rel file: its entry names the super side sector, which lists the first
+    // side sector of each group.
+    test_image d81_rel = image_formatted_as(disk_format::d81, false);
+    const auto sides =
+        image_add_rel_file(d81_rel, 0, "RECORDS", std::vector<uint8_t>(2000, 9), 50, {41, 0});
+    const auto super = image_write_chain(d81_rel, std::vector<uint8_t>(254, 0), {45, 0});
+    uint8_t* super_bytes = image_sector(d81_rel, super[0]);
+    std::fill(super_bytes, super_bytes + 256, 0);
+    super_bytes[0] = static_cast<uint8_t>(sides[0].track);
+    super_bytes[1] = static_cast<uint8_t>(sides[0].sector);
+    super_bytes[2] = 0xFE;
+    super_bytes[3] = static_cast<uint8_t>(sides[0].track);
+    super_bytes[4] = static_cast<uint8_t>(sides[0].sector);
+    image_entry(d81_rel, 0)[21] = static_cast<uint8_t>(super[0].track);
+    image_entry(d81_rel, 0)[22] = static_cast<uint8_t>(super[0].sector);
+    ++image_entry(d81_rel, 0)[30];
+    disks.emplace_back("d81 rel with a super side sector", d81_rel);
 
     for (const auto& [what, image] : disks) {
         SCOPED_TRACE(what);
