@@ -92,6 +92,7 @@ struct image_facts {
     bool error_info = false;
     md5_digest md5{}; // of the whole image as read
     sha1_digest sha1{};
+    std::uint32_t crc32 = 0; // the CRC-32 of DAT files and zip archives
     std::string disk_name;         // as the listing shows it, before the padding
     std::string disk_name_unicode; // the same in Unicode, control codes as U+0000-009F
     std::string disk_id_unicode;

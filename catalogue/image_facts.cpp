@@ -3,6 +3,7 @@
 #include "catalogue.h"
 
 #include <openssl/evp.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -25,6 +26,17 @@ void digest(const EVP_MD* kind, const std::uint8_t* bytes, std::size_t size,
             std::array<std::uint8_t, n>& out) {
     unsigned int length = 0;
     EVP_Digest(bytes, size, out.data(), &length, kind, nullptr);
+}
+
+// zlib's CRC-32 takes its length as a 32-bit count: longer input goes in pieces.
+std::uint32_t crc32_of(const std::uint8_t* bytes, std::size_t size) {
+    uLong crc = crc32(0L, Z_NULL, 0);
+    for (std::size_t done = 0; done < size;) {
+        const auto piece = static_cast<uInt>(std::min<std::size_t>(size - done, 1U << 30));
+        crc = crc32(crc, bytes + done, piece);
+        done += piece;
+    }
+    return static_cast<std::uint32_t>(crc);
 }
 
 template <std::size_t n> std::array<std::uint8_t, n> raw_bytes(const char* field) {
@@ -160,6 +172,7 @@ image_facts inspect(const d64_disk* disk, const std::uint8_t* bytes, std::size_t
     facts.error_info = disk->error_info_size != 0;
     digest(EVP_md5(), bytes, size, facts.md5);
     digest(EVP_sha1(), bytes, size, facts.sha1);
+    facts.crc32 = crc32_of(bytes, size);
     read_header(disk, set, facts);
     for_each_slot(disk, [&](const d64_dir_entry* entry, std::int32_t slot) {
         if (std::optional<file_facts> file = slot_facts(disk, entry, slot, set)) {

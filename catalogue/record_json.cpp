@@ -84,6 +84,14 @@ const char* type_name(const file_facts& file) {
     return file.valid_type && d64_file_type_name(file.type_byte, &name) ? name : nullptr;
 }
 
+std::string crc32_hex(std::uint32_t crc) {
+    const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(crc >> 24),
+                                   static_cast<std::uint8_t>(crc >> 16),
+                                   static_cast<std::uint8_t>(crc >> 8),
+                                   static_cast<std::uint8_t>(crc)};
+    return hex(bytes, sizeof bytes);
+}
+
 const char* format_name(d64_format format) {
     d64_format_facts facts{};
     return d64_get_format_facts(format, &facts) ? facts.name : "";
@@ -233,7 +241,8 @@ std::string record_line(const origin& where, const image_facts& facts,
     add_origin(record, where);
     record["image"] = {
         {"format", format_name(facts.format)}, {"size", facts.size},    {"tracks", facts.tracks},
-        {"error_info", facts.error_info},      {"md5", hex(facts.md5)}, {"sha1", hex(facts.sha1)}};
+        {"error_info", facts.error_info},      {"md5", hex(facts.md5)}, {"sha1", hex(facts.sha1)},
+        {"crc32", crc32_hex(facts.crc32)}};
     if (facts.decode) {
         record["decode"] = decode_json(*facts.decode);
     }

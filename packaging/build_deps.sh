@@ -8,7 +8,7 @@
 # build_deps.sh [PACKAGE...]
 set -eu
 packages="cmake ninja-build g++ pkg-config libssl-dev libarchive-dev zlib1g-dev
-nlohmann-json3-dev libgtest-dev cc1541 jq $*"
+nlohmann-json3-dev libgtest-dev libxml2-dev cc1541 jq $*"
 missing=""
 for package in $packages; do
     dpkg -s "$package" >/dev/null 2>&1 || missing="$missing $package"

@@ -18,6 +18,21 @@ std::string hex_digest(const EVP_MD* kind, const std::vector<uint8_t>& bytes) {
     return hex(digest, length);
 }
 
+// CRC-32 as zip and DAT files use it (reflected polynomial 0xEDB88320), bit by bit.
+std::string crc32_hex(const std::vector<uint8_t>& bytes) {
+    uint32_t crc = 0xFFFFFFFF;
+    for (const uint8_t byte : bytes) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1) ^ (0xEDB88320U & (0U - (crc & 1U)));
+        }
+    }
+    crc = ~crc;
+    const uint8_t digits[4] = {static_cast<uint8_t>(crc >> 24), static_cast<uint8_t>(crc >> 16),
+                               static_cast<uint8_t>(crc >> 8), static_cast<uint8_t>(crc)};
+    return hex(digits, 4);
+}
+
 json record_of(const test_image& image, const std::vector<std::string>& members = {}) {
     const disk_ptr disk = open_disk(image);
     const std::string path = "x.d64";
@@ -129,7 +144,8 @@ TEST(catalogue, image_disk_bam_and_errors_follow_the_geometry) {
                                          {"tracks", r.tracks},
                                          {"error_info", r.error_block},
                                          {"md5", hex_digest(EVP_md5(), image.bytes)},
-                                         {"sha1", hex_digest(EVP_sha1(), image.bytes)}}));
+                                         {"sha1", hex_digest(EVP_sha1(), image.bytes)},
+                                         {"crc32", crc32_hex(image.bytes)}}));
         const json& disk = record["disk"];
         EXPECT_EQ(disk["name"], r.header_ok ? "geometry" : "????????????????");
         EXPECT_EQ(disk["id"], r.header_ok ? "ge 2a" : "?????");
