@@ -4,6 +4,7 @@
 #define FLOPPEEK_FRONT_END_H
 
 #include <cstdint>
+#include <vector>
 
 // What was asked for on the command line.
 enum : int32_t { k_request_directory = 0, k_request_bam = 1, k_request_find = 2 };
@@ -24,6 +25,10 @@ extern int32_t opt_unicode;
 extern const char* opt_extract;
 // --check: the file-system check of every image.
 extern bool opt_check;
+// --dat=FILE (each one given), --missing, --make-dat=NAME: known dumps.
+extern std::vector<const char*> opt_dats;
+extern bool opt_missing;
+extern const char* opt_make_dat;
 
 // process_input() :
 //   Runs the requested report on the image, folder or (with --recursive) tree or

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <malloc.h>
 #include <string_view>
+#include <vector>
 
 #ifndef FLOPPEEK_VERSION
 #define FLOPPEEK_VERSION "1.4"
@@ -29,6 +30,9 @@ bool opt_json = false;
 int32_t opt_unicode = k_unicode_off;
 const char* opt_extract = nullptr;
 bool opt_check = false;
+std::vector<const char*> opt_dats;
+bool opt_missing = false;
+const char* opt_make_dat = nullptr;
 
 namespace {
 
@@ -75,6 +79,11 @@ void help(const char* program_name) {
     std::printf("   --check: Check each image's file system (read only): a verdict line and a\n"
                 "      line per problem; the exit status counts the images with errors.\n"
                 "      With -w, -s, -b or -f the report comes first\n");
+    std::printf("   --dat=FILE, --dat FILE: Match every image against the known dumps of a\n"
+                "      DAT file (Logiqx XML, plain, gzip or zipped; repeatable): one line per\n"
+                "      image, a summary per DAT on standard error\n");
+    std::printf("   --missing: With --dat, also list the roms no image matched\n");
+    std::printf("   --make-dat=NAME: Write a DAT of the images instead of any report\n");
     std::printf("   --help: Show this text\n");
     std::printf("   --version: Show the versions of floppeek, trakvol and OpenSSL\n");
 }
@@ -137,6 +146,26 @@ long_action process_long_option(int argc, char** argv, int* next) {
     }
     if (option == "--check") {
         opt_check = true;
+        return long_action::go_on;
+    }
+    if (option == "--missing") {
+        opt_missing = true;
+        return long_action::go_on;
+    }
+    if (option.starts_with("--dat=")) {
+        opt_dats.push_back(argv[*next] + 6);
+        return long_action::go_on;
+    }
+    if (option == "--dat") {
+        if (*next + 1 >= argc) {
+            std::fprintf(stderr, "floppeek: --dat needs a DAT file\n");
+            return long_action::fail;
+        }
+        opt_dats.push_back(argv[++*next]);
+        return long_action::go_on;
+    }
+    if (option.starts_with("--make-dat=")) {
+        opt_make_dat = argv[*next] + 11;
         return long_action::go_on;
     }
     if (option == "--unicode" || option.starts_with("--unicode=")) {

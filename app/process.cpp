@@ -1,7 +1,9 @@
 // One image, a folder of images, or a whole tree with its archives: the walk hands
 // each image to the outputs, a folder's or tree's images to several workers, and
 // writes what they give in order.
+#include "catalogue.h"
 #include "collection.h"
+#include "dat.h"
 #include "extraction.h"
 #include "front_end.h"
 #include "ordered_pool.h"
@@ -9,6 +11,7 @@
 #include "outputs.h"
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +21,9 @@ namespace {
 
 // The folder of --extract, opened before any image is read.
 outputs::extraction_root extraction;
+// The DATs of --dat, read before any image, and what the run's images matched.
+std::optional<verify::catalog> known_dumps;
+std::optional<verify::tally> run_tally;
 
 // The per-image settings, from the command line's.
 outputs::settings process_settings(const char* pattern) {
@@ -36,9 +42,15 @@ outputs::settings process_settings(const char* pattern) {
     how.controls = isatty(STDOUT_FILENO) != 0 ? D64_CONTROLS_REVERSED : D64_CONTROLS_REPLACED;
     how.extract = extraction.fd >= 0 ? &extraction : nullptr;
     how.check = opt_check;
-    // Without a report option the check prints only its own lines.
-    how.check_only = opt_check && opt_request == k_request_directory && !mod_wide_output &&
-                     !mod_include_scratched;
+    // Without a report option the check and the DAT verdict print only their own lines
+    // (a bare -s brings the listing back for the check, not for --dat).
+    const bool report_option = opt_request != k_request_directory || mod_wide_output;
+    how.check_only = opt_check && !report_option && !mod_include_scratched;
+    how.listing = report_option || (!opt_check && opt_dats.empty()) ||
+                  (opt_dats.empty() && mod_include_scratched);
+    how.dats = known_dumps ? &*known_dumps : nullptr;
+    how.tally = run_tally ? &*run_tally : nullptr;
+    how.make_dat = opt_make_dat != nullptr;
     return how;
 }
 
@@ -104,7 +116,7 @@ int process_tree(const char* root, const char* pattern) {
 // The line that opens a folder's or a tree's output; a JSON run prints records only,
 // a check without a report its verdict and problem lines only.
 void process_announce(const char* what, const char* path) {
-    if (opt_json || process_settings(nullptr).check_only) {
+    if (opt_json || opt_make_dat != nullptr || !process_settings(nullptr).listing) {
         return;
     }
     std::printf("Processing all %s in \"%s\"\n", what, path);
@@ -114,7 +126,65 @@ void process_announce(const char* what, const char* path) {
 
 } // namespace
 
+// Reads every DAT of the command line; false, after its one line, when one cannot be.
+bool process_load_dats() {
+    if (opt_dats.empty()) {
+        return true;
+    }
+    known_dumps.emplace();
+    for (const char* path : opt_dats) {
+        std::string message;
+        if (!verify::load_dat(path, *known_dumps, &message)) {
+            std::fprintf(stderr, "%s\n", message.c_str());
+            return false;
+        }
+    }
+    run_tally.emplace(*known_dumps);
+    return true;
+}
+
+// After the last image: the roms no image matched (--missing), then a summary line per
+// DAT on standard error.
+void process_report_dats() {
+    if (!run_tally) {
+        return;
+    }
+    if (opt_missing) {
+        for (const std::int32_t index : run_tally->missing()) {
+            const verify::rom& rom = known_dumps->roms[static_cast<std::size_t>(index)];
+            const std::string& dat = known_dumps->dats[static_cast<std::size_t>(rom.dat)].name;
+            if (opt_json) {
+                std::fputs(catalogue::missing_line(dat, rom.game, rom.name).c_str(), stdout);
+            } else {
+                std::printf("missing: \"%s\" \"%s\" (%s)\n", rom.game.c_str(), rom.name.c_str(),
+                            dat.c_str());
+            }
+        }
+    }
+    sink::flush_stdout();
+    for (const std::string& line : run_tally->summary()) {
+        std::fprintf(stderr, "%s\n", line.c_str());
+    }
+}
+
+int process_run(const char* path, const char* pattern);
+
 int process_input(const char* path, const char* pattern) {
+    if (!process_load_dats()) {
+        return 1;
+    }
+    if (opt_make_dat != nullptr) {
+        std::fputs(verify::make_dat_header(opt_make_dat).c_str(), stdout);
+    }
+    const int status = process_run(path, pattern);
+    if (opt_make_dat != nullptr) {
+        std::fputs(verify::make_dat_footer().c_str(), stdout);
+    }
+    process_report_dats();
+    return status;
+}
+
+int process_run(const char* path, const char* pattern) {
     std::string error;
     if (opt_extract != nullptr &&
         !outputs::open_extraction_root(

@@ -85,6 +85,25 @@ check_facts check(const d64_disk* disk);
 //   else "ok".
 const char* verdict(const check_facts& facts);
 
+// What the DATs say of the image (--dat): its verdict and every rom it matches.
+struct dat_match {
+    std::string dat;  // the DAT's header name
+    std::string game;
+    std::string rom;
+    std::optional<std::string> status; // as the rom gives it
+    std::string by;                    // "sha1", "md5" or "crc32"
+    std::optional<std::string> normal_form;
+    std::optional<std::string> named; // the rom's name, when it is not the image's
+};
+struct dat_facts {
+    std::string verdict; // "known", "bad", "near", "unknown"
+    std::vector<dat_match> matches;
+};
+
+// missing_line() :
+//   The record of a rom no image matched (--missing with --json), with its "\n".
+std::string missing_line(const std::string& dat, const std::string& game, const std::string& rom);
+
 struct image_facts {
     d64_format format = D64_FORMAT_D64;
     std::uint64_t size = 0;
@@ -111,6 +130,7 @@ struct image_facts {
     std::optional<d64_gcr_decode_info> decode; // what the decode of a G64 found
     bool extracting = false;                   // the run extracts: every file says where it went
     std::optional<check_facts> check;          // with --check
+    std::optional<dat_facts> dat;              // with --dat
 };
 
 // inspect() :

@@ -271,6 +271,27 @@ std::string record_line(const origin& where, const image_facts& facts,
     if (facts.check) {
         record["check"] = check_json(*facts.check);
     }
+    if (facts.dat) {
+        json matches = json::array();
+        const auto optional = [](const std::optional<std::string>& text) {
+            return text ? json(*text) : json(nullptr);
+        };
+        for (const dat_match& found : facts.dat->matches) {
+            matches.push_back({{"dat", found.dat},
+                               {"game", found.game},
+                               {"rom", found.rom},
+                               {"status", optional(found.status)},
+                               {"by", found.by},
+                               {"normal_form", optional(found.normal_form)},
+                               {"named", optional(found.named)}});
+        }
+        record["dat"] = {{"verdict", facts.dat->verdict}, {"matches", std::move(matches)}};
+    }
+    return escape_c1(dump(record, json::error_handler_t::replace)) + "\n";
+}
+
+std::string missing_line(const std::string& dat, const std::string& game, const std::string& rom) {
+    const json record = {{"missing", {{"dat", dat}, {"game", game}, {"rom", rom}}}};
     return escape_c1(dump(record, json::error_handler_t::replace)) + "\n";
 }
 

@@ -47,8 +47,8 @@ int render(const image_view& view, walk_style style, const settings& how, FILE* 
         return fail(view, style, view.error, how, out, err);
     }
     // The text reports name each image of a folder or tree before its report; the
-    // check's verdict line names it itself.
-    if (!how.json && !how.check_only && style != walk_style::single) {
+    // check's and the DAT's verdict lines name it themselves.
+    if (!how.json && !how.make_dat && how.listing && style != walk_style::single) {
         std::fprintf(out, "\nParsing: \"%s\"\n", shown(view.path, style).c_str());
     }
     d64_disk* disk = nullptr;
@@ -57,6 +57,11 @@ int render(const image_view& view, walk_style style, const settings& how, FILE* 
                     out, err);
     }
     int failures = 0;
+    if (how.make_dat) {
+        dat_game(view, out);
+        std::free(disk);
+        return failures;
+    }
     std::map<std::int32_t, std::string> extracted;
     std::optional<catalogue::check_facts> check;
     if (how.check) {
@@ -69,15 +74,24 @@ int render(const image_view& view, walk_style style, const settings& how, FILE* 
             failures += extract_lost_files(view, style, disk, *how.extract, *check, err);
         }
     }
+    std::optional<verify::verdict> known;
+    if (how.dats != nullptr) {
+        known = dat_verdict(view, disk, how);
+    }
     if (how.json) {
+        const std::optional<catalogue::dat_facts> dat =
+            known ? std::optional(dat_facts_of(*known, how)) : std::nullopt;
         json_record(view, disk, how, out, how.extract != nullptr ? &extracted : nullptr,
-                    check ? &*check : nullptr);
+                    check ? &*check : nullptr, dat ? &*dat : nullptr);
     } else {
-        if (!how.check_only) {
+        if (how.listing) {
             text_report(disk, how, out);
         }
         if (check) {
             check_text(shown(view.path, style), disk, *check, how, out);
+        }
+        if (known) {
+            dat_text(shown(view.path, style), *known, how, out);
         }
     }
     std::free(disk);

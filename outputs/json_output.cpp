@@ -9,10 +9,14 @@ namespace {
 
 catalogue::image_facts facts_of(const image_view& view, const d64_disk* disk, const settings& how,
                                 const std::map<std::int32_t, std::string>* extracted,
-                                const catalogue::check_facts* check) {
+                                const catalogue::check_facts* check,
+                                const catalogue::dat_facts* dat) {
     catalogue::image_facts facts = catalogue::inspect(disk, view.bytes, view.size, how.charset);
     if (check != nullptr) {
         facts.check = *check;
+    }
+    if (dat != nullptr) {
+        facts.dat = *dat;
     }
     if (extracted != nullptr) {
         facts.extracting = true;
@@ -29,18 +33,18 @@ catalogue::image_facts facts_of(const image_view& view, const d64_disk* disk, co
 
 void json_record(const image_view& view, const d64_disk* disk, const settings& how, FILE* out,
                  const std::map<std::int32_t, std::string>* extracted,
-                 const catalogue::check_facts* check) {
+                 const catalogue::check_facts* check, const catalogue::dat_facts* dat) {
     const catalogue::origin where{view.path, view.members};
     if (how.what != request::find) {
         std::fputs(
-            catalogue::record_line(where, facts_of(view, disk, how, extracted, check), nullptr).c_str(),
+            catalogue::record_line(where, facts_of(view, disk, how, extracted, check, dat), nullptr).c_str(),
             out);
         return;
     }
     const std::vector<std::string> matches = catalogue::matching_names(disk, how.pattern);
     if (!matches.empty()) {
         std::fputs(
-            catalogue::record_line(where, facts_of(view, disk, how, extracted, check), &matches).c_str(),
+            catalogue::record_line(where, facts_of(view, disk, how, extracted, check, dat), &matches).c_str(),
             out);
     }
 }

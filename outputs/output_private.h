@@ -6,6 +6,7 @@
 #include "trakvol.h"
 
 #include "catalogue.h"
+#include "dat.h"
 #include "extraction.h"
 
 #include <cstdint>
@@ -27,7 +28,7 @@ void text_report(const d64_disk* disk, const settings& how, FILE* out);
 // match); with `extracted`, each file's path under the extraction folder (by slot).
 void json_record(const image_view& view, const d64_disk* disk, const settings& how, FILE* out,
                  const std::map<std::int32_t, std::string>* extracted,
-                 const catalogue::check_facts* check);
+                 const catalogue::check_facts* check, const catalogue::dat_facts* dat);
 
 // Writes the image's files below `root`, each written one reported on `err` as
 // "extracted: <path under the root>", each that could not be as a message. Records
@@ -45,6 +46,19 @@ int extract_lost_files(const image_view& view, walk_style style, const d64_disk*
 // The file-system check's verdict line for the image named `name`, then its problems.
 void check_text(const std::string& name, const d64_disk* disk,
                 const catalogue::check_facts& facts, const settings& how, FILE* out);
+
+// The image matched against the DATs, recorded in the run's tally.
+verify::verdict dat_verdict(const image_view& view, const d64_disk* disk, const settings& how);
+
+// The verdict line: "<name>: known "<game>" (<dat>)" and the like.
+void dat_text(const std::string& name, const verify::verdict& result, const settings& how,
+              FILE* out);
+
+// The verdict as the JSON record gives it.
+catalogue::dat_facts dat_facts_of(const verify::verdict& result, const settings& how);
+
+// The image as a game of the DAT --make-dat writes.
+void dat_game(const image_view& view, FILE* out);
 
 // The JSON record of an image that failed.
 void json_failure(const image_view& view, const std::string& message, FILE* out);

@@ -12,6 +12,11 @@
 #include <string>
 #include <vector>
 
+namespace verify {
+struct catalog;
+struct tally;
+} // namespace verify
+
 namespace outputs {
 
 struct extraction_root;
@@ -32,6 +37,11 @@ struct settings {
     const extraction_root* extract = nullptr;      // --extract: where the files go
     bool check = false;      // --check: the file-system check of every image
     bool check_only = false; // --check without a report option: only the check's lines
+    bool listing = true;     // the report of -d/-w/-b/-f is printed (not with --check or
+                             // --dat alone)
+    const verify::catalog* dats = nullptr; // --dat: the known dumps to match against
+    verify::tally* tally = nullptr;        // what the run's images matched
+    bool make_dat = false;                 // --make-dat: each image as a DAT's game
 };
 
 // How the run names its images: the one image of the command line, the entries of

@@ -77,6 +77,11 @@ TEST_F(cli, long_options_mix_with_short_ones) {
         "   --check: Check each image's file system (read only): a verdict line and a\n"
         "      line per problem; the exit status counts the images with errors.\n"
         "      With -w, -s, -b or -f the report comes first\n"
+        "   --dat=FILE, --dat FILE: Match every image against the known dumps of a\n"
+        "      DAT file (Logiqx XML, plain, gzip or zipped; repeatable): one line per\n"
+        "      image, a summary per DAT on standard error\n"
+        "   --missing: With --dat, also list the roms no image matched\n"
+        "   --make-dat=NAME: Write a DAT of the images instead of any report\n"
         "   --help: Show this text\n"
         "   --version: Show the versions of floppeek, trakvol and OpenSSL\n";
     const std::string bad_jobs = "floppeek: --jobs needs a number from 1 to 256, not ";

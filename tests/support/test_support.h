@@ -33,6 +33,18 @@ inline std::string hex(const uint8_t* bytes, unsigned length = 16) {
     return text;
 }
 
+// CRC-32 as zip and DAT files use it (reflected polynomial 0xEDB88320), bit by bit.
+inline uint32_t crc32_of(const uint8_t* bytes, size_t size) {
+    uint32_t crc = 0xFFFFFFFF;
+    for (size_t i = 0; i < size; ++i) {
+        crc ^= bytes[i];
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1) ^ (0xEDB88320U & (0U - (crc & 1U)));
+        }
+    }
+    return ~crc;
+}
+
 // Everything `print` writes to the stream it is given.
 template <class Print> std::string capture_stream(Print&& print) {
     char* text = nullptr;

@@ -18,16 +18,8 @@ std::string hex_digest(const EVP_MD* kind, const std::vector<uint8_t>& bytes) {
     return hex(digest, length);
 }
 
-// CRC-32 as zip and DAT files use it (reflected polynomial 0xEDB88320), bit by bit.
 std::string crc32_hex(const std::vector<uint8_t>& bytes) {
-    uint32_t crc = 0xFFFFFFFF;
-    for (const uint8_t byte : bytes) {
-        crc ^= byte;
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc >> 1) ^ (0xEDB88320U & (0U - (crc & 1U)));
-        }
-    }
-    crc = ~crc;
+    const uint32_t crc = crc32_of(bytes.data(), bytes.size());
     const uint8_t digits[4] = {static_cast<uint8_t>(crc >> 24), static_cast<uint8_t>(crc >> 16),
                                static_cast<uint8_t>(crc >> 8), static_cast<uint8_t>(crc)};
     return hex(digits, 4);

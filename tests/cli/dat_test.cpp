@@ -1,0 +1,182 @@
+// --dat, --missing and --make-dat end to end: a DAT written here from the builder's
+// images (known, bad, renamed, each normal form, unknown, gzip member), malformed DATs,
+// and a DAT of a tree read back over the same tree.
+#include "archive_builder.h"
+#include "cli_support.h"
+#include "gcr_writer.h"
+#include "test_support.h"
+
+#include <nlohmann/json.hpp>
+#include <openssl/evp.h>
+
+namespace {
+
+std::string bytes_of(const test_image& image) {
+    return std::string(image.bytes.begin(), image.bytes.end());
+}
+
+std::string digest(const EVP_MD* kind, const std::string& bytes) {
+    unsigned char out[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_Digest(bytes.data(), bytes.size(), out, &length, kind, nullptr);
+    return hex(out, length);
+}
+
+std::string crc_of(const std::string& bytes) {
+    const uint32_t crc = crc32_of(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    char text[9];
+    std::snprintf(text, sizeof text, "%08X", crc); // upper case: any case matches
+    return text;
+}
+
+// A <game> with one <rom> matched by the hash named in `by` (sha1, md5, crc: crc32
+// with size, or none).
+std::string game(const std::string& game_name, const std::string& rom_name,
+                 const std::string& bytes, const std::string& by,
+                 const std::string& status = "") {
+    std::string rom = "<rom name=\"" + rom_name + "\"";
+    if (by == "sha1") {
+        rom += " sha1=\"" + digest(EVP_sha1(), bytes) + "\"";
+    } else if (by == "md5") {
+        rom += " md5=\"" + digest(EVP_md5(), bytes) + "\"";
+    } else if (by == "crc") {
+        rom += " size=\"" + std::to_string(bytes.size()) + "\" crc=\"" + crc_of(bytes) + "\"";
+    }
+    if (!status.empty()) {
+        rom += " status=\"" + status + "\"";
+    }
+    return "<game name=\"" + game_name + "\"><description>x</description>" + rom + "/></game>\n";
+}
+
+test_image disk(const char* name) {
+    test_image image = image_formatted(35, false, name, "DT");
+    image_add_file(image, 0, 0x82, name, std::vector<uint8_t>(500, static_cast<uint8_t>(name[0])));
+    return image;
+}
+
+} // namespace
+
+TEST_F(cli, dat_verdicts_summary_and_missing_roms) {
+    fs::create_directory(dir / "set");
+    const test_image a = disk("A");
+    const test_image b = disk("B");
+    const test_image c = disk("C");
+    test_image d = image_formatted(35, true, "D", "DT"); // error bytes all 1
+    image_set_error(d, {1, 0}, 0);                      // and one 0: both mean no error
+    test_image e = image_formatted(40, false, "E", "DT"); // tracks 36-40 empty
+    const test_image f = disk("F");
+    const test_image g = disk("G");
+    const test_image u = disk("U");
+    for (const auto& [name, image] : {std::pair{"a.d64", &a}, {"b.d64", &b}, {"c.d64", &c},
+                                      {"d.d64", &d}, {"e.d64", &e}, {"u.d64", &u}}) {
+        save(*image, std::string("set/") + name);
+    }
+    save_bytes(gcr_write_g64(f), "set/f.g64");
+    save_bytes(archive_pack(archive_kind::gz, {{"g.d64", bytes_of(g)}}), "set/g.d64.gz");
+    const std::string d_bytes = bytes_of(d).substr(0, 174848);
+    const std::string e_bytes = bytes_of(e).substr(0, 174848);
+    save_bytes("<?xml version=\"1.0\"?>\n<datafile>\n<header><name>Test Set</name></header>\n" +
+                   game("Game A", "a.d64", bytes_of(a), "sha1", "good") +
+                   game("Game B", "b.d64", bytes_of(b), "md5", "baddump") +
+                   game("Game C", "c-original.d64", bytes_of(c), "crc") +
+                   game("Game D", "d.d64", d_bytes, "sha1") +
+                   game("Game E", "e.d64", e_bytes, "sha1", "verified") +
+                   game("Game F", "f.d64", bytes_of(f), "md5") +
+                   game("Game G", "g.d64", bytes_of(g), "sha1") +
+                   game("Game U", "u.d64", bytes_of(u), "sha1", "nodump") +
+                   game("Game M", "m.d64", "not on any disk", "sha1") +
+                   game("No hashes", "n.d64", "", "none") + "</datafile>\n",
+               "test.dat");
+    const std::string set = (dir / "set").string();
+    const std::string dat = (dir / "test.dat").string();
+
+    const run_result result = run({"--recursive", "--dat", dat, "--missing", set});
+    EXPECT_EQ(result.out, "a.d64: known \"Game A\" (Test Set)\n"
+                          "b.d64: bad \"Game B\" (Test Set)\n"
+                          "c.d64: known \"Game C\" (Test Set) as \"c-original.d64\"\n"
+                          "d.d64: near \"Game D\" by error_bytes_dropped (Test Set)\n"
+                          "e.d64: near \"Game E\" by empty_tracks_dropped (Test Set)\n"
+                          "f.g64: near \"Game F\" by g64_decoded (Test Set)\n"
+                          "g.d64.gz: known \"Game G\" (Test Set)\n"
+                          "u.d64: unknown\n"
+                          "missing: \"Game M\" \"m.d64\" (Test Set)\n");
+    EXPECT_TRUE(result.err.ends_with("\nTest Set: have 3 of 8, bad 1, near 3, unknown images 1\n\n"))
+        << result.err;
+    EXPECT_EQ(result.status, 0);
+
+    // The record names every match; a report comes before the verdict line.
+    const nlohmann::json record =
+        nlohmann::json::parse(run({"--json", "--dat=" + dat, set + "/c.d64"}).out);
+    EXPECT_EQ(record["dat"], (nlohmann::json{{"verdict", "known"},
+                                             {"matches",
+                                              {{{"dat", "Test Set"},
+                                                {"game", "Game C"},
+                                                {"rom", "c-original.d64"},
+                                                {"status", nullptr},
+                                                {"by", "crc32"},
+                                                {"normal_form", nullptr},
+                                                {"named", "c-original.d64"}}}}}));
+    EXPECT_EQ(record["image"]["crc32"], [&] {
+        std::string crc = crc_of(bytes_of(c));
+        std::transform(crc.begin(), crc.end(), crc.begin(), ::tolower);
+        return crc;
+    }());
+    const run_result wide = run({"-w", "--dat", dat, set + "/a.d64"});
+    EXPECT_TRUE(wide.out.starts_with("Disk name")) << wide.out;
+    EXPECT_TRUE(wide.out.ends_with("\n" + set + "/a.d64: known \"Game A\" (Test Set)\n"));
+}
+
+// A DAT that cannot be used: one line naming it and what is wrong, status 1, no image.
+TEST_F(cli, unusable_dat_files_end_the_run_before_any_image) {
+    const std::string image = save(disk("A"), "a.d64");
+    save_bytes("<datafile><game name=\"x\"><rom name=\"a\"/></datafile>\n", "broken.xml");
+    save_bytes("<?xml version=\"1.0\"?>\n<softwarelist/>\n", "other.xml");
+    save_bytes("", "empty.dat");
+    const std::string gzipped = archive_pack(archive_kind::gz, {{"x.dat", std::string(5000, 'x')}});
+    save_bytes(gzipped.substr(0, gzipped.size() / 2), "cut.dat.gz");
+    save_bytes(archive_pack(archive_kind::zip_deflated, {{"a.dat", "<datafile/>"}, {"b.dat", "<datafile/>"}}),
+               "two.zip");
+    struct row {
+        std::string file;
+        std::string what; // after the file's name
+    };
+    const row rows[] = {
+        {"broken.xml", ": line 1: Opening and ending tag mismatch"},
+        {"other.xml", ": not a datafile (its root element is <softwarelist>)\n"},
+        {"empty.dat", ": empty\n"},
+        {"cut.dat.gz", ": truncated gzip input\n"},
+        {"two.zip", ": a zip that holds more than one file\n"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.file);
+        const std::string path = (dir / r.file).string();
+        const run_result result = run({"--dat", path, image});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.out, "");
+        const std::string head = banner + "\nCannot use the DAT file \"" + path + "\"" + r.what;
+        EXPECT_EQ(result.err.substr(0, head.size()), head);
+        // The banner and the blank line after it, the message, the run's last line.
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 4);
+    }
+}
+
+// A DAT of a tree, read back over the same tree: every image known, names escaped.
+TEST_F(cli, make_dat_round_trips) {
+    fs::create_directories(dir / "tree/sub");
+    save(disk("ONE"), "tree/one.d64");
+    save(disk("TWO"), "tree/sub/amp&<>\x01.d64");
+    save_bytes(archive_pack(archive_kind::zip_deflated, {{"in.d64", bytes_of(disk("THREE"))}}),
+               "tree/z.zip");
+    const std::string tree = (dir / "tree").string();
+    const run_result made = run({"--make-dat=Round & Trip", "--recursive", "--jobs=2", tree});
+    EXPECT_EQ(made.status, 0);
+    EXPECT_NE(made.out.find("<name>Round &amp; Trip</name>"), std::string::npos);
+    EXPECT_NE(made.out.find("<game name=\"sub/amp&amp;&lt;&gt;%01\">"), std::string::npos);
+    EXPECT_EQ(made.out, run({"--make-dat=Round & Trip", "--recursive", "--jobs=1", tree}).out);
+    save_bytes(made.out, "round.dat");
+    const run_result back = run({"--dat", (dir / "round.dat").string(), "--recursive", tree});
+    EXPECT_EQ(back.out, "one.d64: known \"one\" (Round & Trip)\n"
+                        "sub/amp&<>?.d64: known \"sub/amp&<>%01\" (Round & Trip) as "
+                        "\"amp&<>%01.d64\"\n"
+                        "z.zip/in.d64: known \"z.zip/in\" (Round & Trip)\n");
+}

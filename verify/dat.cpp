@@ -1,0 +1,327 @@
+// Matching images against the DATs, the run's tally, and writing a DAT of the images.
+#include "dat.h"
+
+#include <openssl/evp.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+
+namespace verify {
+
+namespace {
+
+// A 1541 disk of 35 tracks: 683 sectors of 256 bytes; a freshly formatted sector
+// holds 0x4B and then 255 bytes of 0x01.
+constexpr std::size_t k_standard_d64_bytes = 174848;
+constexpr std::size_t k_sector_size = 256;
+constexpr std::uint8_t k_formatted_first = 0x4B;
+constexpr std::uint8_t k_formatted_rest = 0x01;
+
+std::string key_of(const std::uint8_t* bytes, std::size_t size) {
+    return std::string(reinterpret_cast<const char*>(bytes), size);
+}
+
+// Every rom whose hash is the image's, each with the hash it matched by.
+std::vector<match> exact_matches(const catalog& dats, const hashes& image) {
+    std::vector<match> found;
+    const auto add = [&](const std::unordered_multimap<std::string, std::int32_t>& index,
+                         const std::string& key, hash_kind by) {
+        const auto [begin, end] = index.equal_range(key);
+        for (auto at = begin; at != end; ++at) {
+            found.push_back({at->second, by, nullptr, false});
+        }
+    };
+    add(dats.by_sha1, key_of(image.sha1.data(), image.sha1.size()), hash_kind::sha1);
+    add(dats.by_md5, key_of(image.md5.data(), image.md5.size()), hash_kind::md5);
+    const std::uint64_t crc_size[2] = {image.crc, image.size};
+    add(dats.by_crc_size,
+        key_of(reinterpret_cast<const std::uint8_t*>(crc_size), sizeof crc_size),
+        hash_kind::crc32);
+    std::sort(found.begin(), found.end(),
+              [](const match& a, const match& b) { return a.rom < b.rom; });
+    return found;
+}
+
+bool only_no_error_codes(const std::uint8_t* codes, std::size_t count) {
+    return std::all_of(codes, codes + count, [](std::uint8_t code) { return code <= 1; });
+}
+
+bool is_empty_sector(const std::uint8_t* sector) {
+    const bool zeros = std::all_of(sector, sector + k_sector_size, [](std::uint8_t b) { return b == 0; });
+    const bool formatted =
+        sector[0] == k_formatted_first &&
+        std::all_of(sector + 1, sector + k_sector_size, [](std::uint8_t b) { return b == k_formatted_rest; });
+    return zeros || formatted;
+}
+
+// The image in one of its normal forms, or nothing when that form does not apply.
+struct normal_form {
+    const char* name;
+    std::optional<std::pair<const std::uint8_t*, std::size_t>> (*bytes)(const d64_disk* disk);
+};
+
+std::optional<std::pair<const std::uint8_t*, std::size_t>> without_error_bytes(const d64_disk* disk) {
+    if (disk->format != D64_FORMAT_D64 || disk->error_info_size == 0 ||
+        !only_no_error_codes(disk->image + disk->sector_data_size, disk->error_info_size)) {
+        return std::nullopt;
+    }
+    return std::pair{disk->image, static_cast<std::size_t>(disk->sector_data_size)};
+}
+
+std::optional<std::pair<const std::uint8_t*, std::size_t>> without_empty_tracks(const d64_disk* disk) {
+    if (disk->format != D64_FORMAT_D64 || disk->sector_data_size <= k_standard_d64_bytes ||
+        (disk->error_info_size != 0 &&
+         !only_no_error_codes(disk->image + disk->sector_data_size, disk->error_info_size))) {
+        return std::nullopt;
+    }
+    for (std::size_t at = k_standard_d64_bytes; at < disk->sector_data_size; at += k_sector_size) {
+        if (!is_empty_sector(disk->image + at)) {
+            return std::nullopt;
+        }
+    }
+    return std::pair{disk->image, k_standard_d64_bytes};
+}
+
+std::optional<std::pair<const std::uint8_t*, std::size_t>> decoded_g64(const d64_disk* disk) {
+    d64_gcr_decode_info decode{};
+    if (disk->format != D64_FORMAT_G64 || !d64_get_gcr_decode_info(disk, &decode) ||
+        decode.sectors_with_error != 0) {
+        return std::nullopt;
+    }
+    return std::pair{disk->image, static_cast<std::size_t>(disk->sector_data_size)};
+}
+
+constexpr normal_form k_normal_forms[] = {
+    {"error_bytes_dropped", without_error_bytes},
+    {"empty_tracks_dropped", without_empty_tracks},
+    {"g64_decoded", decoded_g64},
+};
+
+bool is_good(const rom& found) {
+    return found.status == rom_status::good || found.status == rom_status::verified ||
+           found.status == rom_status::none;
+}
+
+} // namespace
+
+hashes hashes_of(const std::uint8_t* bytes, std::size_t size) {
+    hashes result;
+    result.size = size;
+    unsigned int length = 0;
+    EVP_Digest(bytes, size, result.md5.data(), &length, EVP_md5(), nullptr);
+    EVP_Digest(bytes, size, result.sha1.data(), &length, EVP_sha1(), nullptr);
+    uLong crc = crc32(0L, Z_NULL, 0);
+    for (std::size_t done = 0; done < size;) {
+        const auto piece = static_cast<uInt>(std::min<std::size_t>(size - done, 1U << 30));
+        crc = crc32(crc, bytes + done, piece);
+        done += piece;
+    }
+    result.crc = static_cast<std::uint32_t>(crc);
+    return result;
+}
+
+std::string without_compression_suffix(const std::string& name) {
+    for (const std::string suffix : {".gz", ".bz2", ".xz"}) {
+        if (name.size() > suffix.size() &&
+            std::equal(suffix.rbegin(), suffix.rend(), name.rbegin(), [](char a, char b) {
+                return a == (b >= 'A' && b <= 'Z' ? static_cast<char>(b + 32) : b);
+            })) {
+            return name.substr(0, name.size() - suffix.size());
+        }
+    }
+    return name;
+}
+
+verdict verify_image(const catalog& dats, const std::uint8_t* bytes, std::size_t size,
+                     const d64_disk* disk, const std::string& file_name) {
+    verdict result;
+    result.matches = exact_matches(dats, hashes_of(bytes, size));
+    if (!result.matches.empty()) {
+        for (match& found : result.matches) {
+            found.named = dats.roms[static_cast<std::size_t>(found.rom)].name != file_name;
+        }
+        const auto good = std::find_if(result.matches.begin(), result.matches.end(),
+                                       [&](const match& found) {
+                                           return is_good(dats.roms[static_cast<std::size_t>(found.rom)]);
+                                       });
+        result.word = good != result.matches.end() ? "known" : "bad";
+        result.shown = good != result.matches.end()
+                           ? static_cast<std::size_t>(good - result.matches.begin())
+                           : 0;
+        return result;
+    }
+    for (const normal_form& form : k_normal_forms) {
+        const auto derived = disk != nullptr ? form.bytes(disk) : std::nullopt;
+        if (!derived) {
+            continue;
+        }
+        result.matches = exact_matches(dats, hashes_of(derived->first, derived->second));
+        if (!result.matches.empty()) {
+            for (match& found : result.matches) {
+                found.normal_form = form.name;
+            }
+            result.word = "near";
+            result.shown = 0;
+            return result;
+        }
+    }
+    return result;
+}
+
+tally::tally(const catalog& dats)
+    : dats_(dats), exact_(dats.roms.size(), 0), near_(dats.roms.size(), 0),
+      unknown_(dats.dats.size(), 0) {}
+
+void tally::record(const verdict& result) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<bool> matched(dats_.dats.size(), false);
+    for (const match& found : result.matches) {
+        (found.normal_form == nullptr ? exact_ : near_)[static_cast<std::size_t>(found.rom)] = 1;
+        matched[static_cast<std::size_t>(dats_.roms[static_cast<std::size_t>(found.rom)].dat)] =
+            true;
+    }
+    for (std::size_t dat = 0; dat < matched.size(); ++dat) {
+        unknown_[dat] += matched[dat] ? 0 : 1;
+    }
+}
+
+std::vector<std::string> tally::summary() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::string> lines;
+    for (std::size_t dat = 0; dat < dats_.dats.size(); ++dat) {
+        int total = 0;
+        int have = 0;
+        int bad = 0;
+        int near = 0;
+        for (std::size_t i = 0; i < dats_.roms.size(); ++i) {
+            const rom& found = dats_.roms[i];
+            if (found.dat != static_cast<std::int32_t>(dat) || !found.can_match()) {
+                continue;
+            }
+            ++total;
+            have += exact_[i] != 0 && is_good(found) ? 1 : 0;
+            bad += exact_[i] != 0 && found.status == rom_status::baddump ? 1 : 0;
+            near += exact_[i] == 0 && near_[i] != 0 ? 1 : 0;
+        }
+        lines.push_back(dats_.dats[dat].name + ": have " + std::to_string(have) + " of " +
+                        std::to_string(total) + ", bad " + std::to_string(bad) + ", near " +
+                        std::to_string(near) + ", unknown images " +
+                        std::to_string(unknown_[dat]));
+    }
+    return lines;
+}
+
+std::vector<std::int32_t> tally::missing() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::int32_t> roms;
+    for (std::size_t i = 0; i < dats_.roms.size(); ++i) {
+        const rom& found = dats_.roms[i];
+        if (found.can_match() && found.status != rom_status::baddump && exact_[i] == 0 &&
+            near_[i] == 0) {
+            roms.push_back(static_cast<std::int32_t>(i));
+        }
+    }
+    return roms;
+}
+
+// ---------------------------------------------------------------------------
+// Writing a DAT
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// Text as XML 1.0 carries it: markup characters escaped, control codes and bytes that
+// are not valid UTF-8 as '%' and two upper-case hex digits (and '%' itself too, so
+// that the name reads back unchanged).
+std::string xml_text(const std::string& text) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        std::size_t length = byte < 0x80 ? 1 : (byte >> 5) == 0x6 ? 2 : (byte >> 4) == 0xE ? 3
+                                            : (byte >> 3) == 0x1E ? 4 : 0;
+        bool valid = length != 0 && i + length <= text.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+        }
+        if (!valid || byte < 0x20 || byte == 0x7F || byte == '%') {
+            out += '%';
+            out += digits[byte >> 4];
+            out += digits[byte & 0x0F];
+            ++i;
+            continue;
+        }
+        switch (byte) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out.append(text, i, length);
+        }
+        i += length;
+    }
+    return out;
+}
+
+std::string hex(const std::uint8_t* bytes, std::size_t size) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (std::size_t i = 0; i < size; ++i) {
+        text += digits[bytes[i] >> 4];
+        text += digits[bytes[i] & 0x0F];
+    }
+    return text;
+}
+
+} // namespace
+
+std::string make_dat_game(const std::string& path, const hashes& image) {
+    const std::string bare = without_compression_suffix(path);
+    const std::size_t slash = bare.rfind('/');
+    const std::size_t dot = bare.rfind('.');
+    const std::string game =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash) ? bare.substr(0, dot)
+                                                                                : bare;
+    const std::string file = slash == std::string::npos ? bare : bare.substr(slash + 1);
+    const std::uint8_t crc[4] = {static_cast<std::uint8_t>(image.crc >> 24),
+                                 static_cast<std::uint8_t>(image.crc >> 16),
+                                 static_cast<std::uint8_t>(image.crc >> 8),
+                                 static_cast<std::uint8_t>(image.crc)};
+    return "\t<game name=\"" + xml_text(game) + "\">\n\t\t<description>" + xml_text(game) +
+           "</description>\n\t\t<rom name=\"" + xml_text(file) + "\" size=\"" +
+           std::to_string(image.size) + "\" crc=\"" + hex(crc, 4) + "\" md5=\"" +
+           hex(image.md5.data(), image.md5.size()) + "\" sha1=\"" +
+           hex(image.sha1.data(), image.sha1.size()) + "\"/>\n\t</game>\n";
+}
+
+std::string make_dat_header(const std::string& name) {
+    const std::time_t now = std::time(nullptr);
+    std::tm day{};
+    gmtime_r(&now, &day);
+    char date[16];
+    std::strftime(date, sizeof date, "%Y-%m-%d", &day);
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<!DOCTYPE datafile PUBLIC \"-//Logiqx//DTD ROM Management Datafile//EN\" "
+           "\"http://www.logiqx.com/Dats/datafile.dtd\">\n"
+           "<datafile>\n\t<header>\n\t\t<name>" +
+           xml_text(name) + "</name>\n\t\t<description>" + xml_text(name) +
+           ", made by floppeek</description>\n\t\t<version>" + date +
+           "</version>\n\t</header>\n";
+}
+
+std::string make_dat_footer() {
+    return "</datafile>\n";
+}
+
+} // namespace verify

@@ -1,0 +1,125 @@
+// Known dumps: DAT files (the Logiqx XML format of TOSEC, No-Intro and MAME's
+// software lists) loaded into one catalog, each image matched against it exactly or
+// in a normal form (error bytes dropped, empty tracks dropped, a G64 decoded), a
+// tally of the run for the summary and the missing roms, and the writing of a DAT.
+#ifndef FLOPPEEK_DAT_H
+#define FLOPPEEK_DAT_H
+
+#include "trakvol.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace verify {
+
+enum class rom_status { none, good, verified, baddump, nodump };
+
+struct rom {
+    std::int32_t dat = 0; // its DAT's index, in command-line order
+    std::string game;
+    std::string name;
+    rom_status status = rom_status::none;
+    std::optional<std::uint64_t> size;
+    std::optional<std::uint32_t> crc;
+    std::optional<std::array<std::uint8_t, 16>> md5;
+    std::optional<std::array<std::uint8_t, 20>> sha1;
+    // A rom with neither sha1, md5 nor crc32 and size never matches; nor a nodump.
+    bool can_match() const {
+        return status != rom_status::nodump && (sha1 || md5 || (crc && size));
+    }
+};
+
+struct dat_file {
+    std::string path;
+    std::string name; // its header's name
+};
+
+// Every rom of every DAT, in order, and an index by the hash each one matches by:
+// its sha1 where it has one, else its md5, else its crc32 with its size.
+struct catalog {
+    std::vector<dat_file> dats;
+    std::vector<rom> roms;
+    std::unordered_multimap<std::string, std::int32_t> by_sha1;
+    std::unordered_multimap<std::string, std::int32_t> by_md5;
+    std::unordered_multimap<std::string, std::int32_t> by_crc_size;
+};
+
+// load_dat() :
+//   Reads the DAT at `path` (plain, gzip-compressed or the one member of a zip) into
+//   `into`. @return false with the one line to print (no line break) in *message: the
+//   file, the line where there is one, and what is wrong.
+bool load_dat(const std::string& path, catalog& into, std::string* message);
+
+// The hashes of an image's bytes, or of one of its normal forms.
+struct hashes {
+    std::uint64_t size = 0;
+    std::uint32_t crc = 0;
+    std::array<std::uint8_t, 16> md5{};
+    std::array<std::uint8_t, 20> sha1{};
+};
+hashes hashes_of(const std::uint8_t* bytes, std::size_t size);
+
+enum class hash_kind { sha1, md5, crc32 };
+
+struct match {
+    std::int32_t rom = 0;
+    hash_kind by = hash_kind::sha1;
+    const char* normal_form = nullptr; // null for an exact match
+    bool named = false;                // exact, under another name: a rename hint
+};
+
+struct verdict {
+    const char* word = "unknown"; // "known", "bad", "near", "unknown"
+    std::vector<match> matches;   // every matching rom, in DAT and rom order
+    std::optional<std::size_t> shown; // the match the verdict line names
+};
+
+// verify_image() :
+//   Matches the image's bytes against the catalog, then, when nothing matches
+//   exactly, its normal forms through the open `disk` (may be null). `file_name` is the
+//   image's name for the rename hint, without a .gz, .bz2 or .xz suffix.
+verdict verify_image(const catalog& dats, const std::uint8_t* bytes, std::size_t size,
+                     const d64_disk* disk, const std::string& file_name);
+
+// What the run's images matched, for the summary and the missing roms; any thread
+// may record.
+struct tally {
+    explicit tally(const catalog& dats);
+    void record(const verdict& result);
+    // One line per DAT: "<name>: have H of T, bad B, near N, unknown images U".
+    std::vector<std::string> summary() const;
+    // The roms with hashes no image matched in any way, bad dumps left out, in order.
+    std::vector<std::int32_t> missing() const;
+
+  private:
+    const catalog& dats_;
+    mutable std::mutex mutex_;
+    std::vector<std::uint8_t> exact_;   // per rom: matched exactly
+    std::vector<std::uint8_t> near_;    // per rom: matched through a normal form
+    std::vector<std::int32_t> unknown_; // per DAT: images matching none of its roms
+};
+
+// The name of a file without a .gz, .bz2 or .xz suffix.
+std::string without_compression_suffix(const std::string& name);
+
+// make_dat_game() :
+//   The <game> element of an image for --make-dat: named after `path` (as the run
+//   names it, without a compression suffix and its last extension), its one rom after
+//   the file name, with the image's size and hashes.
+std::string make_dat_game(const std::string& path, const hashes& image);
+
+// make_dat_header() / make_dat_footer() :
+//   What comes before the first game (the XML declaration and the header with `name`,
+//   a description and today's date as version) and after the last.
+std::string make_dat_header(const std::string& name);
+std::string make_dat_footer();
+
+} // namespace verify
+
+#endif // FLOPPEEK_DAT_H
