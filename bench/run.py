@@ -10,7 +10,8 @@ over the same images packed one per .zip and one per .d64.gz, the cost of --json
 against -w, the cost per byte of --recursive -w over full D81 images (a quarter as
 many, 100 files each) and over full D82 images (a sixth as many, 200 files each)
 against the D64 images, the cost of --check against -w and of --check --json against
---json, the cost of --recursive -w over the
+--json, the cost of --dat with a DAT of 100,000 roms against --json and that DAT's
+load time and memory over one image, the cost of --recursive -w over the
 same disks written as G64 track dumps against the D64s, the cost of --extract of
 every file into /dev/shm against tar -x of the same files there, and the peak resident memory of floppeek. A third baseline, read_files, only reads every
 file whole: the floor for any folder walk.
@@ -48,6 +49,12 @@ MAX_JSON_OVER_WIDE = 1.5
 # --check over the images against -w over them, and --check --json against --json.
 MAX_CHECK_OVER_WIDE = 1.0
 MAX_CHECK_JSON_OVER_JSON = 1.1
+# --dat with a DAT of 100,000 roms over the images against --json over them; the DAT
+# alone (over one image) loads in under 0.5 s and 64 MiB.
+DAT_ROMS = 100000
+MAX_DAT_OVER_JSON = 1.1
+MAX_DAT_LOAD_SECONDS = 0.5
+MAX_DAT_LOAD_RSS_KIB = 64 * 1024
 # --recursive -w over D81 images, per byte, against the same over the D64 images.
 MAX_D81_OVER_D64_PER_BYTE = 1.0
 # --recursive -w over D82 images (8250, a format of the table's rows), per byte,
@@ -155,6 +162,34 @@ def bench_extract(floppeek, folder, runs, work):
         shutil.rmtree(shm, ignore_errors=True)
 
 
+def write_dat(files, path):
+    """A Logiqx DAT of DAT_ROMS roms: one for each image (its sha1), the rest made up,
+    with every kind of hash, as a large published DAT has them."""
+    import hashlib
+    import random
+    rng = random.Random(1541)
+    with open(path, "w", encoding="utf-8") as dat:
+        dat.write('<?xml version="1.0"?>\n<datafile>\n<header><name>Bench</name></header>\n')
+        for index in range(DAT_ROMS):
+            if index < len(files):
+                with open(files[index], "rb") as image:
+                    data = image.read()
+                hashes = (f'size="{len(data)}" crc="{zlib_crc(data):08x}" '
+                          f'md5="{hashlib.md5(data).hexdigest()}" '
+                          f'sha1="{hashlib.sha1(data).hexdigest()}"')
+            else:
+                hashes = (f'size="174848" crc="{rng.getrandbits(32):08x}" '
+                          f'md5="{rng.getrandbits(128):032x}" sha1="{rng.getrandbits(160):040x}"')
+            dat.write(f'<game name="Game {index}"><description>Game {index}</description>'
+                      f'<rom name="disk{index:05d}.d64" {hashes}/></game>\n')
+        dat.write("</datafile>\n")
+
+
+def zlib_crc(data):
+    import zlib
+    return zlib.crc32(data)
+
+
 def bench_folder(tools, count, runs, work):
     floppeek, generator, read_files = tools
     folder = os.path.join(work, f"images{count}")
@@ -173,6 +208,8 @@ def bench_folder(tools, count, runs, work):
     os.makedirs(g64_folder)
     subprocess.run([generator, g64_folder, str(count), "g64"], check=True)
     g64_files = [os.path.join(g64_folder, name) for name in os.listdir(g64_folder)]
+    dat_file = os.path.join(work, f"bench{count}.dat")
+    write_dat(files, dat_file)
     zipped, gzipped = packed_copies(files, work, count)
     packed = [os.path.join(root, name) for root in (zipped, gzipped) for name in os.listdir(root)]
     for _ in range(2):
@@ -192,6 +229,8 @@ def bench_folder(tools, count, runs, work):
         "floppeek --json": [floppeek, "--json", folder],
         "floppeek --check": [floppeek, "--check", folder],
         "floppeek --check --json": [floppeek, "--check", "--json", folder],
+        "floppeek --dat": [floppeek, "--dat", dat_file, folder],
+        "floppeek --dat, 1 image": [floppeek, "--dat", dat_file, files[0]],
         "floppeek -w -r zip": [floppeek, "--recursive", "-w", zipped],
         "floppeek -w -r gz": [floppeek, "--recursive", "-w", gzipped],
         "floppeek -w -r d64": [floppeek, "--recursive", "-w", folder],
@@ -223,6 +262,9 @@ def bench_folder(tools, count, runs, work):
         "json": median["floppeek --json"] / median["floppeek -w"],
         "check": median["floppeek --check"] / median["floppeek -w"],
         "check_json": median["floppeek --check --json"] / median["floppeek --json"],
+        "dat": median["floppeek --dat"] / median["floppeek --json"],
+        "dat_load": median["floppeek --dat, 1 image"],
+        "dat_load_rss": rss["floppeek --dat, 1 image"],
         "zipped": median["floppeek -w -r zip"] / median["floppeek -w -j1"],
         "gzipped": median["floppeek -w -r gz"] / median["floppeek -w -j1"],
         "d81_per_byte": (median["floppeek -w -r d81"] / d81_megabytes) /
@@ -231,7 +273,7 @@ def bench_folder(tools, count, runs, work):
                         (median["floppeek -w -r d64"] / megabytes),
         "g64": median["floppeek -w -r g64"] / median["floppeek -w -r d64"],
         "rss": max(rss[name] for name in commands
-                   if name.startswith("floppeek") and " -r " not in name),
+                   if name.startswith("floppeek") and " -r " not in name and "--dat" not in name),
         "recursive_rss": max(rss[name] for name in commands if " -r " in name),
     }
     print(f"  floppeek -w / md5sum = {ratios['wide']:.2f}   "
@@ -251,6 +293,8 @@ def bench_folder(tools, count, runs, work):
     print(f"  --recursive -w over the disks as G64 / as D64 = {ratios['g64']:.2f}")
     print(f"  floppeek --check / floppeek -w = {ratios['check']:.2f}   "
           f"floppeek --check --json / --json = {ratios['check_json']:.2f}")
+    print(f"  floppeek --dat ({DAT_ROMS} roms) / --json = {ratios['dat']:.2f}   "
+          f"the DAT over one image: {ratios['dat_load']:.3f} s, {ratios['dat_load_rss']} KiB")
     ratios["extract"] = extract["floppeek --extract"] / extract["tar -x"]
     print(f"  floppeek --extract {extract['floppeek --extract']:.4f} s / tar -x "
           f"{extract['tar -x']:.4f} s of the same files = {ratios['extract']:.2f}")
@@ -282,6 +326,9 @@ def main():
               ("json", MAX_JSON_OVER_WIDE, "floppeek --json / floppeek -w", True),
               ("check", MAX_CHECK_OVER_WIDE, "floppeek --check / floppeek -w", True),
               ("check_json", MAX_CHECK_JSON_OVER_JSON, "floppeek --check --json / --json", True),
+              ("dat", MAX_DAT_OVER_JSON, "floppeek --dat / --json", True),
+              ("dat_load", MAX_DAT_LOAD_SECONDS, "the DAT over one image, seconds", False),
+              ("dat_load_rss", MAX_DAT_LOAD_RSS_KIB, "the DAT over one image, KiB", False),
               ("zipped", MAX_ZIPPED_OVER_SEQUENTIAL,
                "floppeek --recursive -w over .zip / floppeek -w --jobs=1", True),
               ("d81_per_byte", MAX_D81_OVER_D64_PER_BYTE,

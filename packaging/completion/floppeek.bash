@@ -45,7 +45,8 @@ _floppeek() {
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "-d -b -f -s -w -e --recursive --json --jobs= --unicode
-                                 --unicode= --extract= --check --help --version" -- "$cur"))
+                                 --unicode= --extract= --check --dat= --missing --make-dat=
+                                 --help --version" -- "$cur"))
         [[ ${COMPREPLY[0]} == *= ]] && compopt -o nospace 2>/dev/null
         return 0
     fi

@@ -1,7 +1,7 @@
 // The README's example output must be exactly what the program prints: every
 // ```console block starting with "$ floppeek ..." is run by the shell in the build
 // folder, where the sample image and the samples folder lie ("floppeek" being the
-// built program; a pipe into jq is run as written).
+// built program, also after a pipe; a pipe into jq is run as written).
 #include "cli_support.h"
 
 namespace {
@@ -21,6 +21,9 @@ std::vector<example> readme_examples() {
             continue;
         }
         example current{std::string(FLOPPEEK_BINARY) + line.substr(10), ""};
+        for (size_t at = 0; (at = current.command.find("| floppeek ", at)) != std::string::npos;) {
+            current.command.replace(at + 2, 8, FLOPPEEK_BINARY);
+        }
         while (std::getline(readme, line) && line != "```") {
             current.output += line + "\n";
         }
