@@ -59,36 +59,38 @@ struct start_of_file {
     uint16_t sector;
 };
 
+// The check's working state. Its arrays are sized for the largest disk but only the
+// first `sectors` entries of those read before written are set, per disk.
 struct check_state {
-    const d64_disk* disk;
-    const d64s_format* row;
-    int32_t sectors;
-    d64_check_visitor visitor;
-    void* context;
-    d64_check_summary summary;
-    int32_t reported;
-    int32_t left_out;
-    bool stopped;
-    bool geos;
+    const d64_disk* disk = nullptr;
+    const d64s_format* row = nullptr;
+    int32_t sectors = 0;
+    d64_check_visitor visitor = nullptr;
+    void* context = nullptr;
+    d64_check_summary summary{};
+    int32_t reported = 0;
+    int32_t left_out = 0;
+    bool stopped = false;
+    bool geos = false;
 
     uint8_t bam[k_most_sectors];          // what the BAM says of each sector
     int16_t owner[k_most_sectors];        // the first owner of each sector
     uint32_t chain_stamp[k_most_sectors]; // the chain walk that last visited it
     uint32_t owner_stamp[k_most_sectors]; // the owner walk that last claimed it
-    uint32_t chain_id;
-    uint32_t owner_id;
+    uint32_t chain_id = 0;
+    uint32_t owner_id = 0;
     uint16_t used[k_most_sectors]; // what the current owner claimed
-    int32_t used_count;
+    int32_t used_count = 0;
     uint16_t walked[k_most_sectors]; // the sectors of the last chain walked, in order
-    int32_t walked_count;
+    int32_t walked_count = 0;
     uint16_t data_chain[k_most_sectors]; // a rel file's data chain, in order
-    int32_t data_count;
+    int32_t data_count = 0;
     conflict conflicts[k_most_conflicts];
-    int32_t conflict_count;
+    int32_t conflict_count = 0;
     start_of_file starts[k_most_sectors];
-    int32_t start_count;
+    int32_t start_count = 0;
     uint16_t directory[k_most_track_sectors]; // the directory sectors, each once, in order
-    int32_t directory_count;
+    int32_t directory_count = 0;
     d64_sector_address list[k_most_sectors]; // a problem's sectors
 };
 
@@ -662,7 +664,8 @@ void report_allocated_unused(check_state& st) {
 // properly with at least one payload byte: files that were scratched or lost and can
 // still be read whole.
 void report_lost_files(check_state& st) {
-    bool linked[k_most_sectors] = {};
+    bool linked[k_most_sectors];
+    std::fill_n(linked, st.sectors, false);
     for (int32_t index = 0; index < st.sectors; ++index) {
         const uint8_t* bytes = bytes_of(st, index);
         if (is_unused(st, index) && d64_are_track_and_sector_valid(st.disk, bytes[0], bytes[1])) {
@@ -717,11 +720,15 @@ bool d64_check_disk(const d64_disk* disk, d64_check_visitor visitor, void* conte
     if (disk == nullptr) {
         return false;
     }
-    // Sized for the largest disk: some 130 KiB on the caller's stack, nothing allocated.
-    check_state st{};
+    // Sized for the largest disk: some 130 KiB on the caller's stack, nothing allocated;
+    // only what this disk's sectors need is cleared.
+    check_state st;
     st.disk = disk;
     st.row = &d64s_row(disk);
     st.sectors = d64s_disk_sectors(disk);
+    std::fill_n(st.owner, st.sectors, k_nobody);
+    std::fill_n(st.chain_stamp, st.sectors, 0U);
+    std::fill_n(st.owner_stamp, st.sectors, 0U);
     st.visitor = visitor;
     st.context = context;
     st.geos = is_geos_disk(disk);
