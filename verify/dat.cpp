@@ -19,26 +19,21 @@ constexpr std::size_t k_sector_size = 256;
 constexpr std::uint8_t k_formatted_first = 0x4B;
 constexpr std::uint8_t k_formatted_rest = 0x01;
 
-std::string key_of(const std::uint8_t* bytes, std::size_t size) {
-    return std::string(reinterpret_cast<const char*>(bytes), size);
-}
-
 // Every rom whose hash is the image's, each with the hash it matched by.
 std::vector<match> exact_matches(const catalog& dats, const hashes& image) {
     std::vector<match> found;
-    const auto add = [&](const std::unordered_multimap<std::string, std::int32_t>& index,
-                         const std::string& key, hash_kind by) {
+    const auto add = [&](const auto& index, const auto& key, hash_kind by) {
         const auto [begin, end] = index.equal_range(key);
         for (auto at = begin; at != end; ++at) {
-            found.push_back({at->second, by, nullptr, false});
+            const rom& candidate = dats.roms[static_cast<std::size_t>(at->second)];
+            if (by != hash_kind::crc32 || (candidate.size && *candidate.size == image.size)) {
+                found.push_back({at->second, by, nullptr, false});
+            }
         }
     };
-    add(dats.by_sha1, key_of(image.sha1.data(), image.sha1.size()), hash_kind::sha1);
-    add(dats.by_md5, key_of(image.md5.data(), image.md5.size()), hash_kind::md5);
-    const std::uint64_t crc_size[2] = {image.crc, image.size};
-    add(dats.by_crc_size,
-        key_of(reinterpret_cast<const std::uint8_t*>(crc_size), sizeof crc_size),
-        hash_kind::crc32);
+    add(dats.by_sha1, image.sha1, hash_kind::sha1);
+    add(dats.by_md5, image.md5, hash_kind::md5);
+    add(dats.by_crc_size, crc_size_key(image.crc, image.size), hash_kind::crc32);
     std::sort(found.begin(), found.end(),
               [](const match& a, const match& b) { return a.rom < b.rom; });
     return found;

@@ -40,14 +40,30 @@ struct dat_file {
     std::string name; // its header's name
 };
 
+// A digest's first 8 bytes are as good a hash as any: digests are uniform.
+struct digest_hash {
+    template <std::size_t n> std::size_t operator()(const std::array<std::uint8_t, n>& digest) const {
+        std::size_t value = 0;
+        for (std::size_t i = 0; i < sizeof value && i < n; ++i) {
+            value = value << 8 | digest[i];
+        }
+        return value;
+    }
+};
+
+// A crc32 and the low 32 bits of a size as one key; a match checks the whole size.
+inline std::uint64_t crc_size_key(std::uint32_t crc, std::uint64_t size) {
+    return std::uint64_t{crc} << 32 | (size & 0xFFFFFFFFU);
+}
+
 // Every rom of every DAT, in order, and an index by the hash each one matches by:
 // its sha1 where it has one, else its md5, else its crc32 with its size.
 struct catalog {
     std::vector<dat_file> dats;
     std::vector<rom> roms;
-    std::unordered_multimap<std::string, std::int32_t> by_sha1;
-    std::unordered_multimap<std::string, std::int32_t> by_md5;
-    std::unordered_multimap<std::string, std::int32_t> by_crc_size;
+    std::unordered_multimap<std::array<std::uint8_t, 20>, std::int32_t, digest_hash> by_sha1;
+    std::unordered_multimap<std::array<std::uint8_t, 16>, std::int32_t, digest_hash> by_md5;
+    std::unordered_multimap<std::uint64_t, std::int32_t> by_crc_size;
 };
 
 // load_dat() :

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <string_view>
 
 namespace verify {
 
@@ -81,7 +82,7 @@ template <std::size_t n> std::optional<std::array<std::uint8_t, n>> from_hex(con
     if (text == nullptr) {
         return std::nullopt;
     }
-    const std::string digits(reinterpret_cast<const char*>(text));
+    const std::string_view digits(reinterpret_cast<const char*>(text));
     if (digits.size() != 2 * n) {
         return std::nullopt;
     }
@@ -100,44 +101,57 @@ template <std::size_t n> std::optional<std::array<std::uint8_t, n>> from_hex(con
     return bytes;
 }
 
-// An attribute's value, released by its owner.
-struct attribute {
-    xmlChar* value;
-    attribute(xmlTextReaderPtr reader, const char* name)
-        : value(xmlTextReaderGetAttribute(reader, reinterpret_cast<const xmlChar*>(name))) {}
-    ~attribute() { xmlFree(value); }
-    attribute(const attribute&) = delete;
-    attribute& operator=(const attribute&) = delete;
-    std::string text() const { return value != nullptr ? reinterpret_cast<const char*>(value) : ""; }
-};
-
+// The rom element's attributes, read in place (libxml2 keeps them while the reader
+// stands on the element).
 rom rom_of(xmlTextReaderPtr reader, std::int32_t dat, const std::string& game) {
     rom found;
     found.dat = dat;
     found.game = game;
-    found.name = attribute(reader, "name").text();
-    const attribute size(reader, "size");
-    if (size.value != nullptr) {
-        char* end = nullptr;
-        const unsigned long long value =
-            std::strtoull(reinterpret_cast<const char*>(size.value), &end, 10);
-        if (end != nullptr && *end == '\0' && end != reinterpret_cast<const char*>(size.value)) {
-            found.size = value;
+    for (int more = xmlTextReaderMoveToFirstAttribute(reader); more == 1;
+         more = xmlTextReaderMoveToNextAttribute(reader)) {
+        const auto* key = reinterpret_cast<const char*>(xmlTextReaderConstLocalName(reader));
+        const xmlChar* value = xmlTextReaderConstValue(reader);
+        if (key == nullptr || value == nullptr) {
+            continue;
+        }
+        const std::string_view name(key);
+        const auto* text = reinterpret_cast<const char*>(value);
+        if (name == "name") {
+            found.name = text;
+        } else if (name == "size") {
+            char* end = nullptr;
+            const unsigned long long size = std::strtoull(text, &end, 10);
+            if (end != text && *end == '\0') {
+                found.size = size;
+            }
+        } else if (name == "crc") {
+            if (const auto crc = from_hex<4>(value)) {
+                found.crc = std::uint32_t{(*crc)[0]} << 24 | std::uint32_t{(*crc)[1]} << 16 |
+                            std::uint32_t{(*crc)[2]} << 8 | (*crc)[3];
+            }
+        } else if (name == "md5") {
+            found.md5 = from_hex<16>(value);
+        } else if (name == "sha1") {
+            found.sha1 = from_hex<20>(value);
+        } else if (name == "status") {
+            const std::string_view status(text);
+            found.status = status == "baddump"    ? rom_status::baddump
+                           : status == "nodump"   ? rom_status::nodump
+                           : status == "good"     ? rom_status::good
+                           : status == "verified" ? rom_status::verified
+                                                  : rom_status::none;
         }
     }
-    if (const auto crc = from_hex<4>(attribute(reader, "crc").value)) {
-        found.crc = std::uint32_t{(*crc)[0]} << 24 | std::uint32_t{(*crc)[1]} << 16 |
-                    std::uint32_t{(*crc)[2]} << 8 | (*crc)[3];
-    }
-    found.md5 = from_hex<16>(attribute(reader, "md5").value);
-    found.sha1 = from_hex<20>(attribute(reader, "sha1").value);
-    const std::string status = attribute(reader, "status").text();
-    found.status = status == "baddump"    ? rom_status::baddump
-                   : status == "nodump"   ? rom_status::nodump
-                   : status == "good"     ? rom_status::good
-                   : status == "verified" ? rom_status::verified
-                                          : rom_status::none;
+    xmlTextReaderMoveToElement(reader);
     return found;
+}
+
+// The name attribute of the element the reader stands on.
+std::string name_attribute(xmlTextReaderPtr reader) {
+    xmlChar* value = xmlTextReaderGetAttribute(reader, reinterpret_cast<const xmlChar*>("name"));
+    std::string name = value != nullptr ? reinterpret_cast<const char*>(value) : "";
+    xmlFree(value);
+    return name;
 }
 
 // The first error libxml2 reports, with its line.
@@ -152,24 +166,17 @@ void keep_first_error(void* context, xmlErrorPtr error) {
     }
 }
 
-std::string key_of(const std::uint8_t* bytes, std::size_t size) {
-    return std::string(reinterpret_cast<const char*>(bytes), size);
-}
-
 void index_rom(catalog& into, std::int32_t index) {
     const rom& found = into.roms[static_cast<std::size_t>(index)];
     if (!found.can_match()) {
         return;
     }
     if (found.sha1) {
-        into.by_sha1.emplace(key_of(found.sha1->data(), found.sha1->size()), index);
+        into.by_sha1.emplace(*found.sha1, index);
     } else if (found.md5) {
-        into.by_md5.emplace(key_of(found.md5->data(), found.md5->size()), index);
+        into.by_md5.emplace(*found.md5, index);
     } else {
-        const std::uint64_t crc_size[2] = {*found.crc, *found.size};
-        into.by_crc_size.emplace(key_of(reinterpret_cast<const std::uint8_t*>(crc_size),
-                                        sizeof crc_size),
-                                 index);
+        into.by_crc_size.emplace(crc_size_key(*found.crc, *found.size), index);
     }
 }
 
@@ -219,7 +226,7 @@ bool parse(const std::string& bytes, const std::string& path, catalog& into,
             file.name = text != nullptr ? reinterpret_cast<const char*>(text) : "";
             xmlFree(text);
         } else if (name == "game" || name == "machine") {
-            game = attribute(reader.get(), "name").text();
+            game = name_attribute(reader.get());
         } else if (name == "rom") {
             into.roms.push_back(rom_of(reader.get(), dat, game));
         }
