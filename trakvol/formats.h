@@ -7,6 +7,43 @@
 
 #include <iterator>
 
+// The 8050 and the 8250 (its two-sided kin) differ only in sides, and so in tracks
+// and BAM sectors: every BAM sector covers 50 tracks, the next one 3 sectors on.
+constexpr d64s_format d64s_8050_family(d64_format format, const char* name, int32_t sides,
+                                       const char* description) {
+    constexpr int32_t side_tracks = 77;
+    constexpr int32_t tracks_per_bam_sector = 50;
+    d64s_format row{.format = format,
+                    .name = name,
+                    .min_tracks = side_tracks * sides,
+                    .max_tracks = side_tracks * sides,
+                    .error_bytes = false,
+                    .sides = sides,
+                    .zones = {{39, 29}, {53, 27}, {64, 25}, {77, 23}},
+                    .header = {39, 0, 0},
+                    .header_link = {38, 0, 0},
+                    .name_offset = 0x06,
+                    .id_offset = 0x18,
+                    .dos_type_offset = 0x1B,
+                    .dos_version_offset = 2,
+                    .dos_version = 0x43,
+                    .bam = {},
+                    .bitmap_bytes = 4,
+                    .extended_bam = false,
+                    .directory = {39, 1, 0},
+                    .excluded_tracks = {39, 0},
+                    .reserved_track = 0,
+                    .max_directory_slots = 224,
+                    .max_type_code = 4,
+                    .description = description};
+    for (int32_t part = 0; part * tracks_per_bam_sector < row.max_tracks; ++part) {
+        const int32_t left = row.max_tracks - part * tracks_per_bam_sector;
+        row.bam[part] = {left < tracks_per_bam_sector ? left : tracks_per_bam_sector,
+                         {38, 3 * part, 7}, 5, {38, 3 * part, 6}, 5, {}};
+    }
+    return d64s_with_geometry(row);
+}
+
 // The sector formats, in the order recognition tries their lengths.
 inline constexpr d64s_format k_formats[] = {
     // 1541: header and BAM at 18/0, the directory from 18/1. 35 tracks, or up to 42
@@ -90,58 +127,10 @@ inline constexpr d64s_format k_formats[] = {
     // 8050: 77 tracks in four zones; header 39/0 (linking to the first BAM sector),
     // BAM 38/0 (tracks 1-50) and 38/3 (51-77), 5 bytes a track from byte 6, the
     // directory from 39/1 (28 sectors of 8 slots).
-    d64s_with_geometry({.format = D64_FORMAT_D80,
-                        .name = "d80",
-                        .min_tracks = 77,
-                        .max_tracks = 77,
-                        .error_bytes = false,
-                        .sides = 1,
-                        .zones = {{39, 29}, {53, 27}, {64, 25}, {77, 23}},
-                        .header = {39, 0, 0},
-                        .header_link = {38, 0, 0},
-                        .name_offset = 0x06,
-                        .id_offset = 0x18,
-                        .dos_type_offset = 0x1B,
-                        .dos_version_offset = 2,
-                        .dos_version = 0x43,
-                        .bam = {{50, {38, 0, 7}, 5, {38, 0, 6}, 5, {}},
-                                {27, {38, 3, 7}, 5, {38, 3, 6}, 5, {}}},
-                        .bitmap_bytes = 4,
-                        .extended_bam = false,
-                        .directory = {39, 1, 0},
-                        .excluded_tracks = {39, 0},
-                        .reserved_track = 0,
-                        .max_directory_slots = 224,
-                        .max_type_code = 4,
-                        .description = "Commodore 8050"}),
+    d64s_8050_family(D64_FORMAT_D80, "d80", 1, "Commodore 8050"),
     // 8250: the 8050's two sides, tracks 78-154 shaped as 1-77; BAM 38/0, 38/3, 38/6
     // and 38/9, 50 tracks each but the last.
-    d64s_with_geometry({.format = D64_FORMAT_D82,
-                        .name = "d82",
-                        .min_tracks = 154,
-                        .max_tracks = 154,
-                        .error_bytes = false,
-                        .sides = 2,
-                        .zones = {{39, 29}, {53, 27}, {64, 25}, {77, 23}},
-                        .header = {39, 0, 0},
-                        .header_link = {38, 0, 0},
-                        .name_offset = 0x06,
-                        .id_offset = 0x18,
-                        .dos_type_offset = 0x1B,
-                        .dos_version_offset = 2,
-                        .dos_version = 0x43,
-                        .bam = {{50, {38, 0, 7}, 5, {38, 0, 6}, 5, {}},
-                                {50, {38, 3, 7}, 5, {38, 3, 6}, 5, {}},
-                                {50, {38, 6, 7}, 5, {38, 6, 6}, 5, {}},
-                                {4, {38, 9, 7}, 5, {38, 9, 6}, 5, {}}},
-                        .bitmap_bytes = 4,
-                        .extended_bam = false,
-                        .directory = {39, 1, 0},
-                        .excluded_tracks = {39, 0},
-                        .reserved_track = 0,
-                        .max_directory_slots = 224,
-                        .max_type_code = 4,
-                        .description = "Commodore 8250"}),
+    d64s_8050_family(D64_FORMAT_D82, "d82", 2, "Commodore 8250"),
 };
 
 // Raw GCR track dumps, each decoded into the sectors of a row above.
