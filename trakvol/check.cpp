@@ -1,13 +1,16 @@
 // The file-system check: who owns each sector, and what the BAM and the directory
 // say against it. Every walk is bounded (a chain by the sectors it has visited, the
-// directory by the format's slots); all working memory is on the stack, sized for
-// the largest disk of any format.
+// directory by the format's slots); the working memory, sized for the largest disk
+// of any format, is one heap block per check.
 #include "bam.h"
 #include "geometry.h"
 
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <type_traits>
 
 namespace {
 
@@ -26,7 +29,7 @@ constexpr uint8_t k_type_rel = 4;
 // super side sector, whose byte 2 is 0xFE and whose bytes 3-254 list the first side
 // sector of each group of six); byte 23 is its record length. A side sector holds its
 // number (byte 2), the record length (byte 3) and from byte 16 up to 120 data sectors.
-constexpr int32_t k_side_sector_entry = 0; // entry byte 21, as unused[0]
+constexpr int32_t k_side_sector_entry = 0;   // entry byte 21, as unused[0]
 constexpr int32_t k_record_length_entry = 2; // entry byte 23
 constexpr uint8_t k_super_side_sector = 0xFE;
 constexpr int32_t k_super_groups = 126;
@@ -60,7 +63,9 @@ struct start_of_file {
 };
 
 // The check's working state. Its arrays are sized for the largest disk but only the
-// first `sectors` entries of those read before written are set, per disk.
+// first `sectors` entries of those read before written are set, per disk. Some
+// 150 KiB: it lives on the heap, so that a caller on a thread with a small stack
+// can check too.
 struct check_state {
     const d64_disk* disk = nullptr;
     const d64s_format* row = nullptr;
@@ -92,6 +97,9 @@ struct check_state {
     uint16_t directory[k_most_track_sectors]; // the directory sectors, each once, in order
     int32_t directory_count = 0;
     d64_sector_address list[k_most_sectors]; // a problem's sectors
+    uint16_t found[k_most_sectors];          // the sectors of the problem being gathered
+    uint16_t shared[k_most_conflicts];       // the sectors two owners share
+    uint8_t links_in[k_most_sectors];        // unused sectors linking to each, up to 2
 };
 
 // ---------------------------------------------------------------------------
@@ -120,10 +128,10 @@ void read_bam(check_state& st) {
         const uint8_t* bitmap = nullptr;
         const bool has_entry = d64s_bam_entry(st.disk, track, &count, &bitmap);
         for (int32_t sector = 0; sector < st.row->track_sectors[track]; ++sector) {
-            st.bam[index_of(st, track, sector)] =
-                !has_entry                                      ? k_no_entry
-                : d64_is_sector_allocated(st.disk, track, sector) ? k_allocated
-                                                                  : k_free;
+            st.bam[index_of(st, track, sector)] = !has_entry ? k_no_entry
+                                                  : d64_is_sector_allocated(st.disk, track, sector)
+                                                      ? k_allocated
+                                                      : k_free;
         }
     }
 }
@@ -132,8 +140,8 @@ void read_bam(check_state& st) {
 // Reporting
 // ---------------------------------------------------------------------------
 
-d64_check_problem problem_of(d64_check_severity severity, d64_check_code code,
-                             int32_t owner = 0, int32_t other = 0) {
+d64_check_problem problem_of(d64_check_severity severity, d64_check_code code, int32_t owner = 0,
+                             int32_t other = 0) {
     d64_check_problem problem{};
     problem.severity = severity;
     problem.code = code;
@@ -165,8 +173,7 @@ void report(check_state& st, d64_check_problem& problem) {
 }
 
 // The problem with the sectors of `indices` (sorted here), reported.
-void report_sectors(check_state& st, d64_check_problem& problem, uint16_t* indices,
-                    int32_t count) {
+void report_sectors(check_state& st, d64_check_problem& problem, uint16_t* indices, int32_t count) {
     std::sort(indices, indices + count);
     for (int32_t i = 0; i < count; ++i) {
         st.list[i] = address_of(st, indices[i]);
@@ -201,15 +208,14 @@ void claim(check_state& st, int16_t owner, int32_t index) {
     const int16_t first = st.owner[index];
     if (first == k_nobody) {
         st.owner[index] = owner;
-    } else if (first != owner && (first > 0 || owner > 0) &&
-               st.conflict_count < k_most_conflicts) {
+    } else if (first != owner && (first > 0 || owner > 0) && st.conflict_count < k_most_conflicts) {
         st.conflicts[st.conflict_count++] = {first, owner, static_cast<uint16_t>(index)};
     }
 }
 
 // What the owner's sectors say: those the BAM marks free, those with an error code.
 void end_owner(check_state& st, int16_t owner) {
-    uint16_t found[k_most_sectors];
+    uint16_t* found = st.found;
     int32_t count = 0;
     for (int32_t i = 0; i < st.used_count; ++i) {
         if (st.bam[st.used[i]] == k_free) {
@@ -222,9 +228,8 @@ void end_owner(check_state& st, int16_t owner) {
     }
     count = 0;
     // The error codes follow the sector data, one byte per sector in the same order.
-    const uint8_t* codes = st.disk->error_info_size != 0
-                               ? st.disk->image + st.disk->sector_data_size
-                               : nullptr;
+    const uint8_t* codes =
+        st.disk->error_info_size != 0 ? st.disk->image + st.disk->sector_data_size : nullptr;
     for (int32_t i = 0; i < st.used_count && codes != nullptr; ++i) {
         if (codes[st.used[i]] != D64_NO_ERROR) {
             found[count++] = st.used[i];
@@ -300,15 +305,21 @@ void check_dos_version(check_state& st) {
     }
 }
 
+// On a 1541 or 1571 the header sector holds the BAM too: a sector with two roles is
+// the header's alone, so that it gives one problem, not two.
 void walk_header_and_bam(check_state& st) {
+    const int32_t header = index_of(st, st.row->header.track, st.row->header.sector);
     begin_owner(st);
-    claim(st, D64_OWNER_HEADER, index_of(st, st.row->header.track, st.row->header.sector));
+    claim(st, D64_OWNER_HEADER, header);
     end_owner(st, D64_OWNER_HEADER);
     begin_owner(st);
     for (const d64s_bam_part& part : st.row->bam) {
         if (part.tracks != 0) {
             for (const d64s_place& place : {part.bitmap, part.count}) {
-                claim(st, D64_OWNER_BAM, index_of(st, place.track, place.sector));
+                const int32_t index = index_of(st, place.track, place.sector);
+                if (index != header) {
+                    claim(st, D64_OWNER_BAM, index);
+                }
             }
         }
     }
@@ -374,8 +385,7 @@ void walk_border_block(check_state& st) {
 
 // The side sectors of a rel file, in chain order, into st.walked: on a 1581 the
 // super side sector's groups, each group walked unless an earlier one reached it.
-bool walk_side_sectors(check_state& st, int16_t slot, const d64_dir_entry* entry,
-                       bool* grouped) {
+bool walk_side_sectors(check_state& st, int16_t slot, const d64_dir_entry* entry, bool* grouped) {
     const int32_t track = entry->unused[k_side_sector_entry];
     const int32_t sector = entry->unused[k_side_sector_entry + 1];
     *grouped = false;
@@ -391,10 +401,9 @@ bool walk_side_sectors(check_state& st, int16_t slot, const d64_dir_entry* entry
     for (int32_t group = 0; group < k_super_groups; ++group) {
         const int32_t first_track = super[3 + 2 * group];
         const int32_t first_sector = super[4 + 2 * group];
-        if (first_track == 0 || (group > 0 && d64_are_track_and_sector_valid(
-                                                  st.disk, first_track, first_sector) &&
-                                 st.owner_stamp[index_of(st, first_track, first_sector)] ==
-                                     st.owner_id)) {
+        if (first_track == 0 ||
+            (group > 0 && d64_are_track_and_sector_valid(st.disk, first_track, first_sector) &&
+             st.owner_stamp[index_of(st, first_track, first_sector)] == st.owner_id)) {
             continue;
         }
         if (!walk_chain(st, slot, first_track, first_sector)) {
@@ -569,9 +578,10 @@ bool share_start(const check_state& st, int16_t a, int16_t b) {
 }
 
 void report_shared_starts(check_state& st) {
-    std::sort(st.starts, st.starts + st.start_count, [](const start_of_file& x, const start_of_file& y) {
-        return x.sector != y.sector ? x.sector < y.sector : x.slot < y.slot;
-    });
+    std::sort(st.starts, st.starts + st.start_count,
+              [](const start_of_file& x, const start_of_file& y) {
+                  return x.sector != y.sector ? x.sector < y.sector : x.slot < y.slot;
+              });
     for (int32_t i = 1; i < st.start_count; ++i) {
         int32_t first = i - 1;
         while (first > 0 && st.starts[first - 1].sector == st.starts[i].sector) {
@@ -586,14 +596,15 @@ void report_shared_starts(check_state& st) {
 }
 
 void report_cross_links(check_state& st) {
-    std::sort(st.conflicts, st.conflicts + st.conflict_count, [](const conflict& x, const conflict& y) {
-        return x.first != y.first     ? x.first < y.first
-               : x.second != y.second ? x.second < y.second
-                                      : x.sector < y.sector;
-    });
+    std::sort(st.conflicts, st.conflicts + st.conflict_count,
+              [](const conflict& x, const conflict& y) {
+                  return x.first != y.first     ? x.first < y.first
+                         : x.second != y.second ? x.second < y.second
+                                                : x.sector < y.sector;
+              });
+    uint16_t* shared = st.shared;
     for (int32_t begin = 0; begin < st.conflict_count;) {
         int32_t end = begin;
-        uint16_t shared[k_most_conflicts];
         int32_t count = 0;
         while (end < st.conflict_count && st.conflicts[end].first == st.conflicts[begin].first &&
                st.conflicts[end].second == st.conflicts[begin].second) {
@@ -641,13 +652,12 @@ void check_free_counts(check_state& st) {
 // Allocated sectors nobody reaches, but those the drive's formatting keeps.
 bool is_unused(const check_state& st, int32_t index) {
     return st.owner[index] == k_nobody && st.bam[index] == k_allocated &&
-           (st.row->reserved_track == 0 ||
-            index < st.row->track_start[st.row->reserved_track] ||
+           (st.row->reserved_track == 0 || index < st.row->track_start[st.row->reserved_track] ||
             index >= st.row->track_start[st.row->reserved_track + 1]);
 }
 
 void report_allocated_unused(check_state& st) {
-    uint16_t unused[k_most_sectors];
+    uint16_t* unused = st.found;
     int32_t count = 0;
     for (int32_t index = 0; index < st.sectors; ++index) {
         if (is_unused(st, index)) {
@@ -660,35 +670,45 @@ void report_allocated_unused(check_state& st) {
     }
 }
 
-// Chains made only of unused sectors that no other such sector links to, ending
-// properly with at least one payload byte: files that were scratched or lost and can
-// still be read whole.
-void report_lost_files(check_state& st) {
-    bool linked[k_most_sectors];
-    std::fill_n(linked, st.sectors, false);
+// Chains made only of unused sectors that no other such sector links to, ending as
+// DOS ends a file: the last sector's link track is 0 and its byte 1, the index of its
+// last byte, is 2 or more (a sector whose link is 00 00, often one of zeros, ends no
+// file). Files that were scratched or lost and can still be read whole. Chains that
+// meet in a sector two unused sectors link to are no file either: which one would
+// own the tail cannot be told.
+void count_links_in(check_state& st) {
+    std::fill_n(st.links_in, st.sectors, uint8_t{0});
     for (int32_t index = 0; index < st.sectors; ++index) {
         const uint8_t* bytes = bytes_of(st, index);
         if (is_unused(st, index) && d64_are_track_and_sector_valid(st.disk, bytes[0], bytes[1])) {
-            linked[index_of(st, bytes[0], bytes[1])] = true;
+            uint8_t& links = st.links_in[index_of(st, bytes[0], bytes[1])];
+            links = links < 2 ? static_cast<uint8_t>(links + 1) : links;
         }
     }
+}
+
+constexpr uint8_t k_least_last_byte = 2;
+
+void report_lost_files(check_state& st) {
+    count_links_in(st);
+    uint16_t* chain = st.found;
     for (int32_t start = 0; start < st.sectors; ++start) {
-        if (linked[start] || !is_unused(st, start)) {
+        if (st.links_in[start] != 0 || !is_unused(st, start)) {
             continue;
         }
         ++st.chain_id;
-        uint16_t chain[k_most_sectors];
         int32_t count = 0;
         bool whole = false;
         for (int32_t index = start;;) {
-            if (!is_unused(st, index) || st.chain_stamp[index] == st.chain_id) {
+            if (!is_unused(st, index) || st.chain_stamp[index] == st.chain_id ||
+                st.links_in[index] > 1) {
                 break;
             }
             st.chain_stamp[index] = st.chain_id;
             chain[count++] = static_cast<uint16_t>(index);
             const uint8_t* bytes = bytes_of(st, index);
             if (bytes[0] == 0) {
-                whole = count > 1 || bytes[1] >= 2;
+                whole = bytes[1] >= k_least_last_byte;
                 break;
             }
             if (!d64_are_track_and_sector_valid(st.disk, bytes[0], bytes[1])) {
@@ -713,27 +733,9 @@ void report_lost_files(check_state& st) {
     }
 }
 
-} // namespace
-
-bool d64_check_disk(const d64_disk* disk, d64_check_visitor visitor, void* context,
-                    d64_check_summary* summary) {
-    if (disk == nullptr) {
-        return false;
-    }
-    // Sized for the largest disk: some 130 KiB on the caller's stack, nothing allocated;
-    // only what this disk's sectors need is cleared.
-    check_state st;
-    st.disk = disk;
-    st.row = &d64s_row(disk);
-    st.sectors = d64s_disk_sectors(disk);
-    std::fill_n(st.owner, st.sectors, k_nobody);
-    std::fill_n(st.chain_stamp, st.sectors, 0U);
-    std::fill_n(st.owner_stamp, st.sectors, 0U);
-    st.visitor = visitor;
-    st.context = context;
-    st.geos = is_geos_disk(disk);
+// The whole check on the working state `st`.
+void check_all(check_state& st) {
     read_bam(st);
-
     check_dos_version(st);
     walk_header_and_bam(st);
     walk_directory(st);
@@ -744,24 +746,57 @@ bool d64_check_disk(const d64_disk* disk, d64_check_visitor visitor, void* conte
     check_free_counts(st);
     report_allocated_unused(st);
     report_lost_files(st);
-    if (st.left_out > 0 && !st.stopped && st.visitor != nullptr) {
-        d64_check_problem problem = problem_of(D64_CHECK_INFO, D64_CHECK_TOO_MANY);
-        problem.count = st.left_out;
+    // The problems left out make one more, counted whether or not anyone is told.
+    if (st.left_out > 0) {
         st.summary.infos += 1;
-        st.stopped = !st.visitor(&problem, st.context);
+        if (!st.stopped && st.visitor != nullptr) {
+            d64_check_problem problem = problem_of(D64_CHECK_INFO, D64_CHECK_TOO_MANY);
+            problem.count = st.left_out;
+            st.stopped = !st.visitor(&problem, st.context);
+        }
     }
+}
+
+} // namespace
+
+bool d64_check_disk(const d64_disk* disk, d64_check_visitor visitor, void* context,
+                    d64_check_summary* summary) {
+    if (disk == nullptr) {
+        return false;
+    }
+    // One heap block per check, released before the return; only what this disk's
+    // sectors need of it is cleared. The library allocates with malloc alone, so that
+    // C programs link it without a C++ runtime.
+    void* block = std::malloc(sizeof(check_state));
+    if (block == nullptr) {
+        return false;
+    }
+    check_state& st = *new (block) check_state;
+    st.disk = disk;
+    st.row = &d64s_row(disk);
+    st.sectors = d64s_disk_sectors(disk);
+    std::fill_n(st.owner, st.sectors, k_nobody);
+    std::fill_n(st.chain_stamp, st.sectors, 0U);
+    std::fill_n(st.owner_stamp, st.sectors, 0U);
+    st.visitor = visitor;
+    st.context = context;
+    st.geos = is_geos_disk(disk);
+    check_all(st);
     if (summary != nullptr) {
         *summary = st.summary;
     }
-    return !st.stopped;
+    const bool completed = !st.stopped;
+    static_assert(std::is_trivially_destructible_v<check_state>);
+    std::free(block);
+    return completed;
 }
 
 bool d64_check_code_name(int32_t code, const char** name) {
     static const char* const names[] = {
-        "dir_link",         "dir_loop",    "chain_link", "chain_loop",   "cross_link",
-        "used_but_free",    "free_count",  "unreadable", "rel_index",    "allocated_unused",
-        "block_count",      "unclosed",    "bad_type",   "shared_start", "dos_version",
-        "lost_file",        "too_many"};
+        "dir_link",      "dir_loop",   "chain_link", "chain_loop",   "cross_link",
+        "used_but_free", "free_count", "unreadable", "rel_index",    "allocated_unused",
+        "block_count",   "unclosed",   "bad_type",   "shared_start", "dos_version",
+        "lost_file",     "too_many"};
     static_assert(sizeof names / sizeof names[0] == D64_CHECK_CODE_COUNT);
     if (name == nullptr || code < 0 || code >= D64_CHECK_CODE_COUNT) {
         return false;

@@ -48,7 +48,7 @@ inline constexpr int32_t k_most_zones = 4;
 inline constexpr int32_t k_most_bam_parts = 4;
 
 struct d64s_format {
-    d64_format format;  // the format's code, its row index
+    d64_format format;  // the format's code (the public d64_format)
     const char* name;   // as the JSON record and the file extension give it
     int32_t min_tracks; // a 1541 disk has 35 to 42 tracks; the others a fixed count
     int32_t max_tracks;
@@ -63,16 +63,20 @@ struct d64s_format {
     int32_t dos_version_offset;
     uint8_t dos_version; // the byte a drive of this kind writes there
     d64s_bam_part bam[k_most_bam_parts];
-    int32_t bitmap_bytes;     // of one track's bitmap
-    bool extended_bam;        // tracks past the BAM parts' in one of several layouts:
-                              // the 40-track 1541 disks of SpeedDOS, DolphinDOS, ...
-    d64s_place directory;     // its first sector; the chain never leaves its track
-    int32_t excluded_tracks[2];   // left out of "blocks free"; 0 for none
-    int32_t reserved_track;       // its allocated sectors that nothing reaches are no
-                                  // problem: the drive's formatting keeps them (0: none)
-    int32_t max_directory_slots;  // 8 per sector of the directory track but the header's
-    uint8_t max_type_code;        // 4 (rel), or 5 on a 1581 (a partition)
-    const char* description;      // for the public facts
+    int32_t bitmap_bytes;        // of one track's bitmap
+    bool extended_bam;           // tracks past the BAM parts' in one of several layouts:
+                                 // the 40-track 1541 disks of SpeedDOS, DolphinDOS, ...
+    d64s_place directory;        // its first sector; the chain never leaves its track
+    int32_t excluded_tracks[2];  // left out of "blocks free"; 0 for none
+    int32_t reserved_track;      // its allocated sectors that nothing reaches are no
+                                 // problem: the drive's formatting keeps them (0: none)
+    int32_t max_directory_slots; // 8 per sector of the directory track but the header's
+    uint8_t max_type_code;       // 4 (rel), or 5 on a 1581 (a partition)
+    // The listing shows block counts modulo this, in the 1541's three columns, where no
+    // real file reaches 1000 blocks; 0: whole counts (a file of the larger disks may
+    // have more).
+    int32_t listed_block_modulus;
+    const char* description; // for the public facts
 
     // Computed from the zones.
     std::array<int32_t, k_most_tracks + 2> track_start{}; // linear index of sector 0

@@ -35,6 +35,7 @@ constexpr d64s_format d64s_8050_family(d64_format format, const char* name, int3
                     .reserved_track = 0,
                     .max_directory_slots = 224,
                     .max_type_code = 4,
+                    .listed_block_modulus = 0,
                     .description = description};
     for (int32_t part = 0; part * tracks_per_bam_sector < row.max_tracks; ++part) {
         const int32_t left = row.max_tracks - part * tracks_per_bam_sector;
@@ -70,6 +71,7 @@ inline constexpr d64s_format k_formats[] = {
                         .reserved_track = 0,
                         .max_directory_slots = 144,
                         .max_type_code = 4,
+                        .listed_block_modulus = 1000,
                         .description = "Commodore 1541"}),
     // 1571: two 1541 sides. Side 2's free counts follow side 1's entries on 18/0
     // from 0xDD, its bitmaps fill 53/0 (side 2's track 18), which counts as little.
@@ -96,10 +98,12 @@ inline constexpr d64s_format k_formats[] = {
                         .reserved_track = 53,
                         .max_directory_slots = 144,
                         .max_type_code = 4,
+                        .listed_block_modulus = 0,
                         .description = "Commodore 1571"}),
     // 1581: 80 tracks of 40 sectors; header 40/0, BAM 40/1 (tracks 1-40) and 40/2
     // (41-80), 6 bytes a track from 0x10, the directory from 40/3 (37 sectors of 8
-    // slots). Type code 5 is a partition.
+    // slots). Type code 5 is a partition. Its formatting allocates only 40/0-40/3:
+    // the rest of track 40 may hold data (a C128 CP/M boot sector, say) like any other.
     d64s_with_geometry({.format = D64_FORMAT_D81,
                         .name = "d81",
                         .min_tracks = 80,
@@ -120,9 +124,10 @@ inline constexpr d64s_format k_formats[] = {
                         .extended_bam = false,
                         .directory = {40, 3, 0},
                         .excluded_tracks = {40, 0},
-                        .reserved_track = 40,
+                        .reserved_track = 0,
                         .max_directory_slots = 296,
                         .max_type_code = 5,
+                        .listed_block_modulus = 0,
                         .description = "Commodore 1581"}),
     // 8050: 77 tracks in four zones; header 39/0 (linking to the first BAM sector),
     // BAM 38/0 (tracks 1-50) and 38/3 (51-77), 5 bytes a track from byte 6, the

@@ -532,7 +532,7 @@ bool d64_export_file(const d64_disk* disk, const d64_dir_entry* entry, FILE* str
 // directory chain, a GEOS disk's border block; or a file: its data chain, a rel
 // file's side sectors, a GEOS file's info block and VLIR records), the BAM against
 // what the owners use, and the directory's claims against the chains. Problems are
-// handed to a visitor, one call each; nothing is written, nothing allocated.
+// handed to a visitor, one call each; nothing is written.
 // (Since 2.3.)
 
 typedef enum d64_check_severity {
@@ -561,12 +561,15 @@ typedef enum d64_check_code {
     D64_CHECK_SHARED_START,     // two entries start at the same sector (loop files)
     D64_CHECK_DOS_VERSION,      // the header's DOS version byte is not the format's
     // info
-    D64_CHECK_LOST_FILE, // a whole readable chain of allocated sectors no owner reaches
+    D64_CHECK_LOST_FILE, // a whole readable chain of allocated sectors no owner reaches,
+                         // ending as DOS ends a file (byte 1 of its last sector 2 or
+                         // more) and sharing no sector with another such chain
     D64_CHECK_TOO_MANY,  // the problems past the first 1000, not reported one by one
     D64_CHECK_CODE_COUNT
 } d64_check_code;
 
 // Owners that are no file: parts of the system.
+// A sector with two roles (a 1541's header sector holds its BAM) is the header's.
 #define D64_OWNER_HEADER (-1)
 #define D64_OWNER_BAM (-2)
 #define D64_OWNER_DIRECTORY (-3)
@@ -608,8 +611,13 @@ typedef struct d64_check_summary {
 // d64_check_disk() :
 //   Checks the disk and calls `visitor` (may be null: then only the summary) for each
 //   problem found. *summary (may be null) receives the counts of all of them, those
-//   past D64_CHECK_MOST_PROBLEMS too. Every walk is bounded as the listing's are.
-//   @return false when `disk` is null or the visitor stopped the check.
+//   past D64_CHECK_MOST_PROBLEMS too (and the one D64_CHECK_TOO_MANY, visitor or not).
+//   Every walk is bounded as the listing's are. The check's working memory, some
+//   150 KiB, is one malloc() block per call, released before it returns: the caller's
+//   stack holds only a few hundred bytes of it, so any thread may check. (Since 2.4;
+//   before, it all lay on the caller's stack.)
+//   @return false when `disk` is null, the working memory cannot be had, or the
+//   visitor stopped the check.
 bool d64_check_disk(const d64_disk* disk, d64_check_visitor visitor, void* context,
                     d64_check_summary* summary);
 

@@ -7,6 +7,8 @@
 
 #include <cstring>
 #include <functional>
+#include <pthread.h>
+#include <tuple>
 
 namespace {
 
@@ -67,6 +69,36 @@ struct base_disk {
     }
 };
 
+// GEOS: the border block, a VLIR file's info block, index and records (one empty).
+struct geos_vlir_disk {
+    test_image image = image_formatted(35, false, "GEOS DISK", "GE");
+    std::vector<track_sector> info, index, first, third;
+    geos_vlir_disk() {
+        const char signature[] = "GEOS format V1.0";
+        std::copy(signature, signature + 16, image_sector(image, {18, 0}) + 0xAD);
+        const auto border = image_write_chain(image, std::vector<uint8_t>(254, 0), {19, 0});
+        image_sector(image, {18, 0})[0xAB] = static_cast<uint8_t>(border[0].track);
+        image_sector(image, {18, 0})[0xAC] = static_cast<uint8_t>(border[0].sector);
+        info = image_write_chain(image, std::vector<uint8_t>(254, 6), {5, 0});
+        index = image_write_chain(image, std::vector<uint8_t>(254, 0), {6, 0});
+        first = image_write_chain(image, std::vector<uint8_t>(700, 7), {7, 0});
+        third = image_write_chain(image, std::vector<uint8_t>(300, 8), {8, 0});
+        uint8_t* records = image_sector(image, index[0]);
+        std::fill(records + 2, records + 256, 0);
+        records[2] = static_cast<uint8_t>(first[0].track);
+        records[3] = static_cast<uint8_t>(first[0].sector);
+        records[5] = 0xFF; // record 1 empty
+        records[6] = static_cast<uint8_t>(third[0].track);
+        records[7] = static_cast<uint8_t>(third[0].sector);
+        image_set_entry(image, 0,
+                        test_entry{0x83, petscii_name("GEOS APP"), index[0], 1 + 3 + 2 + 1});
+        image_entry(image, 0)[21] = static_cast<uint8_t>(info[0].track);
+        image_entry(image, 0)[22] = static_cast<uint8_t>(info[0].sector);
+        image_entry(image, 0)[23] = 1; // VLIR
+        image_entry(image, 0)[24] = 6; // an application
+    }
+};
+
 void free_in_bam(test_image& image, track_sector at) {
     uint8_t* header = image_sector(image, {18, 0});
     header[4 * at.track + 1 + at.sector / 8] |= static_cast<uint8_t>(1U << (at.sector % 8));
@@ -105,30 +137,7 @@ TEST(check, clean_disks_of_every_format) {
     image_set_entry(art, 1, test_entry{0xC0, petscii_name("****"), {1, 0}, 3});
     image_set_entry(art, 2, test_entry{0x82, petscii_name("----------------"), {0, 0}, 0});
     disks.emplace_back("directory art", art);
-    // GEOS: the border block, a VLIR file's info block, index and records (one empty).
-    test_image geos = image_formatted(35, false, "GEOS DISK", "GE");
-    const char signature[] = "GEOS format V1.0";
-    std::copy(signature, signature + 16, image_sector(geos, {18, 0}) + 0xAD);
-    const auto border = image_write_chain(geos, std::vector<uint8_t>(254, 0), {19, 0});
-    image_sector(geos, {18, 0})[0xAB] = static_cast<uint8_t>(border[0].track);
-    image_sector(geos, {18, 0})[0xAC] = static_cast<uint8_t>(border[0].sector);
-    const auto info = image_write_chain(geos, std::vector<uint8_t>(254, 6), {5, 0});
-    const auto index = image_write_chain(geos, std::vector<uint8_t>(254, 0), {6, 0});
-    const auto first = image_write_chain(geos, std::vector<uint8_t>(700, 7), {7, 0});
-    const auto third = image_write_chain(geos, std::vector<uint8_t>(300, 8), {8, 0});
-    uint8_t* records = image_sector(geos, index[0]);
-    std::fill(records + 2, records + 256, 0);
-    records[2] = static_cast<uint8_t>(first[0].track);
-    records[3] = static_cast<uint8_t>(first[0].sector);
-    records[5] = 0xFF; // record 1 empty
-    records[6] = static_cast<uint8_t>(third[0].track);
-    records[7] = static_cast<uint8_t>(third[0].sector);
-    image_set_entry(geos, 0, test_entry{0x83, petscii_name("GEOS APP"), index[0], 1 + 3 + 2 + 1});
-    image_entry(geos, 0)[21] = static_cast<uint8_t>(info[0].track);
-    image_entry(geos, 0)[22] = static_cast<uint8_t>(info[0].sector);
-    image_entry(geos, 0)[23] = 1; // VLIR
-    image_entry(geos, 0)[24] = 6; // an application
-    disks.emplace_back("geos vlir", geos);
+    disks.emplace_back("geos vlir", geos_vlir_disk().image);
     // A 1581 rel file: its entry names the super side sector, which lists the first
     // side sector of each group.
     test_image d81_rel = image_formatted_as(disk_format::d81, false);
@@ -156,8 +165,8 @@ TEST(check, clean_disks_of_every_format) {
     // The same disk decoded from its G64 track dump.
     const std::string g64 = gcr_write_g64(base_disk().image);
     d64_disk* decoded = nullptr;
-    ASSERT_TRUE(d64_open_disk(&decoded, reinterpret_cast<const uint8_t*>(g64.data()), g64.size(),
-                              nullptr));
+    ASSERT_TRUE(
+        d64_open_disk(&decoded, reinterpret_cast<const uint8_t*>(g64.data()), g64.size(), nullptr));
     EXPECT_EQ(check_of(decoded).text, "");
     d64_close_disk(decoded);
 }
@@ -172,9 +181,15 @@ TEST(check, each_planted_fault_gives_its_problem_alone) {
     };
     const row rows[] = {
         {"directory leaves its track",
-         [](base_disk& d) { image_link(d.image, {18, 1}, 19, 0); return "dir_link:-3@18/1"; }},
+         [](base_disk& d) {
+             image_link(d.image, {18, 1}, 19, 0);
+             return "dir_link:-3@18/1";
+         }},
         {"directory loops",
-         [](base_disk& d) { image_link(d.image, {18, 1}, 18, 1); return "dir_loop:-3@18/1"; }},
+         [](base_disk& d) {
+             image_link(d.image, {18, 1}, 18, 1);
+             return "dir_loop:-3@18/1";
+         }},
         {"chain leaves the disk",
          [](base_disk& d) {
              image_link(d.image, d.a[1], 36, 0);
@@ -228,11 +243,20 @@ TEST(check, each_planted_fault_gives_its_problem_alone) {
              return "rel_index:3@" + ts(d.rel_sides[0]);
          }},
         {"an allocated sector nobody uses",
-         [](base_disk& d) { image_allocate(d.image, {30, 5}); return "allocated_unused:@30/5"; }},
+         [](base_disk& d) {
+             image_allocate(d.image, {30, 5});
+             return "allocated_unused:@30/5";
+         }},
         {"a block count the chain does not have",
-         [](base_disk& d) { image_entry(d.image, 0)[30] = 7; return "block_count:1"; }},
+         [](base_disk& d) {
+             image_entry(d.image, 0)[30] = 7;
+             return "block_count:1";
+         }},
         {"a file never closed",
-         [](base_disk& d) { image_entry(d.image, 0)[2] = 0x02; return "unclosed:1"; }},
+         [](base_disk& d) {
+             image_entry(d.image, 0)[2] = 0x02;
+             return "unclosed:1";
+         }},
         {"a type code the format lacks",
          [](base_disk& d) {
              image_set_entry(d.image, 3, test_entry{0x87, petscii_name("ODD"), {1, 0}, 1});
@@ -244,12 +268,52 @@ TEST(check, each_planted_fault_gives_its_problem_alone) {
              return "shared_start:1,4@" + ts(d.a[0]);
          }},
         {"another DOS version",
-         [](base_disk& d) { image_sector(d.image, {18, 0})[2] = 0x42; return "dos_version:-1"; }},
+         [](base_disk& d) {
+             image_sector(d.image, {18, 0})[2] = 0x42;
+             return "dos_version:-1";
+         }},
         {"a scratched file's chain still allocated",
          [](base_disk& d) {
              image_entry(d.image, 1)[2] = 0x00;
              return "allocated_unused:@" + ts(d.b[0]) + " " + ts(d.b[1]) + "; lost_file:@" +
                     ts(d.b[0]) + " " + ts(d.b[1]);
+         }},
+        {"a looping chain under a count it cannot have: no block_count",
+         [](base_disk& d) {
+             image_link(d.image, d.a[1], d.a[0].track, d.a[0].sector);
+             image_entry(d.image, 0)[30] = 3;
+             return "chain_loop:1@" + ts(d.a[0]);
+         }},
+        {"an unreadable header sector, which holds the BAM too: one problem",
+         [](base_disk& d) {
+             image_set_error(d.image, {18, 0}, 5);
+             return "unreadable:-1@18/0";
+         }},
+        {"a header sector marked free: one problem",
+         [](base_disk& d) {
+             free_in_bam(d.image, {18, 0});
+             return "used_but_free:-1@18/0";
+         }},
+        {"a scratched chain that ends in a link of 00 00 is no lost file",
+         [](base_disk& d) {
+             image_entry(d.image, 1)[2] = 0x00;
+             image_link(d.image, d.b[1], 0, 0);
+             return "allocated_unused:@" + ts(d.b[0]) + " " + ts(d.b[1]);
+         }},
+        {"two chains that meet in one sector are no lost files",
+         [](base_disk& d) {
+             image_entry(d.image, 1)[2] = 0x00;
+             image_allocate(d.image, {30, 5});
+             image_link(d.image, {30, 5}, d.b[1].track, d.b[1].sector);
+             return "allocated_unused:@" + ts(d.b[0]) + " " + ts(d.b[1]) + " 30/5";
+         }},
+        {"allocated sectors chained 6/10, 7/0, end: one lost file of two sectors",
+         [](base_disk& d) {
+             image_allocate(d.image, {6, 10});
+             image_allocate(d.image, {7, 0});
+             image_link(d.image, {6, 10}, 7, 0);
+             image_link(d.image, {7, 0}, 0, 9);
+             return std::string("allocated_unused:@6/10 7/0; lost_file:@6/10 7/0");
          }},
     };
     for (const row& r : rows) {
@@ -299,12 +363,100 @@ TEST(check, problems_stop_at_a_thousand) {
     EXPECT_EQ(run.problems.back().count, 3 * 296 + 295 - 1000);
     EXPECT_EQ(run.summary.errors, 2 * 296);
     EXPECT_EQ(run.summary.warnings, 296 + 295);
+    EXPECT_EQ(run.summary.infos, 1);
+    // The summary is the same when nobody is told of the problems.
+    d64_check_summary quiet{};
+    const disk_ptr quiet_disk = open_disk(image);
+    EXPECT_TRUE(d64_check_disk(quiet_disk.get(), nullptr, nullptr, &quiet));
+    EXPECT_EQ(std::tie(quiet.errors, quiet.warnings, quiet.infos),
+              std::tie(run.summary.errors, run.summary.warnings, run.summary.infos));
 
     // A visitor that stops ends the check.
     const disk_ptr disk = open_disk(image);
     int calls = 0;
     EXPECT_FALSE(d64_check_disk(
-        disk.get(), [](const d64_check_problem*, void* count) { return ++*static_cast<int*>(count) < 3; },
+        disk.get(),
+        [](const d64_check_problem*, void* count) { return ++*static_cast<int*>(count) < 3; },
         &calls, nullptr));
     EXPECT_EQ(calls, 3);
+}
+
+// Faults on other disks than the base one: a GEOS VLIR file's index and records, track
+// 40 of a 1581 beyond the system's sectors, track 53 of a 1571.
+TEST(check, faults_of_geos_files_and_of_the_system_tracks) {
+    struct row {
+        const char* what;
+        std::function<test_image()> make;
+        std::string expected;
+    };
+    const row rows[] = {
+        {"a VLIR index link of 0/0: the index and its records are lost",
+         [] {
+             geos_vlir_disk d;
+             image_entry(d.image, 0)[3] = 0;
+             image_entry(d.image, 0)[4] = 0;
+             return d.image;
+         },
+         "chain_link:1; allocated_unused:@6/0 7/0 7/10 7/20 8/0 8/10; lost_file:@6/0; "
+         "lost_file:@7/0 7/10 7/20; lost_file:@8/0 8/10"},
+        {"a VLIR record chain that leaves the disk",
+         [] {
+             geos_vlir_disk d;
+             image_link(d.image, d.first[2], 36, 0);
+             return d.image;
+         },
+         "chain_link:1@7/20"},
+        {"a 1581's track 40 allocated past the directory",
+         [] {
+             test_image d81 = image_formatted_as(disk_format::d81, false);
+             image_allocate(d81, {40, 5});
+             image_allocate(d81, {40, 39});
+             return d81;
+         },
+         "allocated_unused:@40/5 40/39"},
+        {"a 1571's track 53, which its formatting allocates whole",
+         [] {
+             test_image d71 = image_formatted_as(disk_format::d71, false);
+             image_allocate(d71, {53, 5});
+             return d71;
+         },
+         ""},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        EXPECT_EQ(check_of(r.make()).text, r.expected);
+    }
+}
+
+// The working memory is no burden to the caller's stack: a check of the largest disk
+// runs on a thread with 64 KiB of stack and finds what it finds on the main thread.
+TEST(check, runs_on_a_thread_with_a_small_stack) {
+    test_image d82 = image_formatted_as(disk_format::d82, false);
+    image_add_file(d82, 0, 0x82, "SIDE 2", std::vector<uint8_t>(90000, 5), {120, 0});
+    image_allocate(d82, {150, 3});
+    struct job {
+        disk_ptr disk;
+        d64_check_summary summary{};
+        bool done = false;
+    } work{open_disk(d82)};
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    ASSERT_EQ(pthread_attr_setstacksize(&attributes, 64 * 1024), 0);
+    pthread_t thread;
+    ASSERT_EQ(pthread_create(
+                  &thread, &attributes,
+                  [](void* context) -> void* {
+                      auto& w = *static_cast<job*>(context);
+                      w.done = d64_check_disk(w.disk.get(), nullptr, nullptr, &w.summary);
+                      return nullptr;
+                  },
+                  &work),
+              0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+    EXPECT_TRUE(work.done);
+    const check_run run = check_of(d82);
+    EXPECT_EQ(run.text, "allocated_unused:@150/3");
+    EXPECT_EQ(work.summary.warnings, 1);
+    EXPECT_EQ(work.summary.errors + work.summary.infos, 0);
 }

@@ -266,3 +266,40 @@ TEST(bam_report, d71_and_d81_maps_with_errors_on_every_side) {
     EXPECT_EQ(lines81[81].size(), 139u);
     EXPECT_EQ(lines81[1].size(), 139u);
 }
+
+// A 1541 listing shows block counts modulo 1000 in its three columns; the larger
+// disks, whose files may have 1000 blocks and more, show the whole count, the line
+// widening for it, and the wide listing compares whole counts.
+TEST(directory_listing, block_counts_of_a_thousand_and_more) {
+    struct row {
+        disk_format format;
+        std::string narrow;
+        std::string wide_start;
+    };
+    const row rows[] = {
+        {disk_format::d81, "1575  \"huge\"             prg ",
+         "1    1575  \"huge\"             prg    1575  "},
+        {disk_format::d80, "1575  \"huge\"             prg ",
+         "1    1575  \"huge\"             prg    1575  "},
+        {disk_format::d71, "1575  \"huge\"             prg ",
+         "1    1575  \"huge\"             prg   *1001  "},
+        {disk_format::d64, "575  \"huge\"             prg ",
+         "1    575  \"huge\"             prg   *401  "},
+    };
+    for (const row& r : rows) {
+        test_image image = image_formatted_as(r.format, false);
+        // As many sectors as the disk holds off the directory track, at most 1575.
+        const int sectors = r.format == disk_format::d71   ? 1001
+                            : r.format == disk_format::d64 ? 401
+                                                           : 1575;
+        const auto chain = image_add_file(image, 0, 0x82, "HUGE",
+                                          std::vector<uint8_t>(254 * sectors, 'h'), {1, 0}, 1);
+        ASSERT_EQ(chain.size(), static_cast<size_t>(sectors));
+        set_entry(image, 0, 0x82, "HUGE", 1575, chain.front());
+        SCOPED_TRACE(r.narrow);
+        EXPECT_EQ(lines_of(listing(image, false, false))[1], r.narrow);
+        const std::string wide = lines_of(listing(image, false, true))[4];
+        EXPECT_EQ(wide.substr(0, r.wide_start.size()), r.wide_start);
+        EXPECT_EQ(wide.size(), r.wide_start.size() + 32); // the MD5 ends the line
+    }
+}

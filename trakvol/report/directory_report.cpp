@@ -1,6 +1,7 @@
 // Directory listing: the narrow form the drive shows, or the wide form with a
 // sequence number, the verified sector count and the MD5 of each PRG file; names in
 // printable ASCII or, on request, in Unicode.
+#include "geometry.h"
 #include "petscii.h"
 #include "report.h"
 #include "trakvol.h"
@@ -12,8 +13,14 @@ namespace {
 
 constexpr uint8_t k_type_prg = 2;
 constexpr int32_t k_md5_length = 16;
-// The size column is three characters wide: counts are shown modulo 1000.
-constexpr int32_t k_block_count_modulus = 1000;
+
+// The block count the listing shows: on a 1541 disk modulo 1000, in its three columns;
+// on the larger disks the whole count, which widens the line that has one of 1000 or
+// more.
+int32_t listed_blocks(const d64_disk* disk, int32_t blocks) {
+    const int32_t modulus = d64s_row(disk).listed_block_modulus;
+    return modulus != 0 ? blocks % modulus : blocks;
+}
 
 // How names are shown: ASCII (the listing as it always was) or Unicode.
 struct name_form {
@@ -148,7 +155,7 @@ void print_slot(const d64_disk* disk, const d64_dir_entry* entry, int32_t sequen
     char name[k_name_length + 1];
     d64_get_file_size_sectors(entry, &blocks);
     d64_get_file_name(entry, name);
-    blocks %= k_block_count_modulus;
+    blocks = listed_blocks(disk, blocks);
 
     uint8_t type = 0;
     if (!d64_get_file_type_on_disk(disk, entry, &type)) {
@@ -213,16 +220,15 @@ bool d64s_listing_options_ok(const d64_listing_options* options) {
                                  static_cast<d64_controls>(options->controls)));
 }
 
-bool d64_dump_directory_ex(const d64_disk* disk, const d64_listing_options* options,
-                           FILE* stream) {
+bool d64_dump_directory_ex(const d64_disk* disk, const d64_listing_options* options, FILE* stream) {
     if (disk == nullptr || stream == nullptr || !d64s_listing_options_ok(options)) {
         return false;
     }
-    const listing_options how{
-        (options->flags & D64_LIST_SCRATCHED) != 0, (options->flags & D64_LIST_WIDE) != 0,
-        name_form{(options->flags & D64_LIST_UNICODE) != 0,
-                  static_cast<d64_charset>(options->charset),
-                  static_cast<d64_controls>(options->controls)}};
+    const listing_options how{(options->flags & D64_LIST_SCRATCHED) != 0,
+                              (options->flags & D64_LIST_WIDE) != 0,
+                              name_form{(options->flags & D64_LIST_UNICODE) != 0,
+                                        static_cast<d64_charset>(options->charset),
+                                        static_cast<d64_controls>(options->controls)}};
     return dump_directory(disk, how, stream);
 }
 
@@ -235,9 +241,9 @@ bool d64_dump_directory_contents(const d64_disk* disk, bool include_scratched, b
 
 bool d64_dump_directory_unicode(const d64_disk* disk, bool include_scratched, bool wide,
                                 d64_charset set, d64_controls controls, FILE* stream) {
-    const d64_listing_options options = d64s_listing_options(
-        D64_LIST_UNICODE | (include_scratched ? D64_LIST_SCRATCHED : 0U) |
-            (wide ? D64_LIST_WIDE : 0U),
-        set, controls);
+    const d64_listing_options options =
+        d64s_listing_options(D64_LIST_UNICODE | (include_scratched ? D64_LIST_SCRATCHED : 0U) |
+                                 (wide ? D64_LIST_WIDE : 0U),
+                             set, controls);
     return d64_dump_directory_ex(disk, &options, stream);
 }
