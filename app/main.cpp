@@ -1,5 +1,6 @@
 // floppeek: prints the directory, the BAM or a name search of one D64 image or of
 // every D64 image in a folder.
+#include "collection.h"
 #include "front_end.h"
 #include "ordered_pool.h"
 #include "trakvol.h"
@@ -19,20 +20,6 @@
 #ifndef FLOPPEEK_FULL_VERSION
 #define FLOPPEEK_FULL_VERSION FLOPPEEK_VERSION ".0"
 #endif
-
-int32_t opt_request = k_request_directory;
-bool mod_include_scratched = false;
-bool mod_include_errors = false;
-bool mod_wide_output = false;
-unsigned opt_jobs = 0; // until --jobs or the CPU count sets it
-bool opt_recursive = false;
-bool opt_json = false;
-int32_t opt_unicode = k_unicode_off;
-const char* opt_extract = nullptr;
-bool opt_check = false;
-std::vector<const char*> opt_dats;
-bool opt_missing = false;
-const char* opt_make_dat = nullptr;
 
 namespace {
 
@@ -95,7 +82,7 @@ void version() {
 }
 
 // --jobs takes a whole number from 1 to k_max_jobs; anything else ends the run.
-bool process_jobs_value(const char* text) {
+bool process_jobs_value(command_line& options, const char* text) {
     const std::string_view value = text != nullptr ? text : "";
     unsigned jobs = 0;
     const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), jobs);
@@ -105,105 +92,155 @@ bool process_jobs_value(const char* text) {
                      k_max_jobs, text != nullptr ? text : "");
         return false;
     }
-    opt_jobs = jobs;
+    options.opt_jobs = jobs;
     return true;
 }
 
 // --unicode takes no value (the uppercase set), "=upper" or "=lower".
-bool process_unicode_value(std::string_view option) {
-    if (option == "--unicode" || option == "--unicode=upper") {
-        opt_unicode = k_unicode_upper;
+bool process_unicode_value(command_line& options, const char* value) {
+    const std::string_view set = value != nullptr ? value : "upper";
+    if (set == "upper" || set == "lower") {
+        options.opt_unicode = set == "upper" ? k_unicode_upper : k_unicode_lower;
         return true;
     }
-    if (option == "--unicode=lower") {
-        opt_unicode = k_unicode_lower;
-        return true;
-    }
-    std::fprintf(stderr, "floppeek: --unicode takes upper or lower, not \"%.*s\"\n",
-                 static_cast<int>(option.size() - std::min<size_t>(option.size(), 10)),
-                 option.data() + std::min<size_t>(option.size(), 10));
+    std::fprintf(stderr, "floppeek: --unicode takes upper or lower, not \"%s\"\n", value);
     return false;
 }
 
 enum class long_action { go_on, help, version, fail };
 
+// A long option: its name, how it takes a value, and what it sets.
+struct long_option {
+    std::string_view name;
+    // none: "--name" alone; attached: "--name" or "--name=VALUE"; required:
+    // "--name=VALUE" or "--name VALUE".
+    enum { none, attached, required } value;
+    const char* missing; // the message when a required value is missing
+    long_action (*apply)(command_line& options, const char* value);
+};
+
+long_action set_flag(bool command_line::*flag, command_line& options) {
+    options.*flag = true;
+    return long_action::go_on;
+}
+
+constexpr long_option k_long_options[] = {
+    {"help", long_option::none, nullptr,
+     [](command_line&, const char*) { return long_action::help; }},
+    {"version", long_option::none, nullptr,
+     [](command_line&, const char*) { return long_action::version; }},
+    {"recursive", long_option::none, nullptr,
+     [](command_line& o, const char*) { return set_flag(&command_line::opt_recursive, o); }},
+    {"json", long_option::none, nullptr,
+     [](command_line& o, const char*) { return set_flag(&command_line::opt_json, o); }},
+    {"check", long_option::none, nullptr,
+     [](command_line& o, const char*) { return set_flag(&command_line::opt_check, o); }},
+    {"missing", long_option::none, nullptr,
+     [](command_line& o, const char*) { return set_flag(&command_line::opt_missing, o); }},
+    {"dat", long_option::required, "a DAT file",
+     [](command_line& o, const char* value) {
+         o.opt_dats.push_back(value);
+         return long_action::go_on;
+     }},
+    {"make-dat", long_option::required, "a name",
+     [](command_line& o, const char* value) {
+         o.opt_make_dat = value;
+         return long_action::go_on;
+     }},
+    {"unicode", long_option::attached, nullptr,
+     [](command_line& o, const char* value) {
+         return process_unicode_value(o, value) ? long_action::go_on : long_action::fail;
+     }},
+    {"extract", long_option::required, "a folder",
+     [](command_line& o, const char* value) {
+         o.opt_extract = value;
+         return long_action::go_on;
+     }},
+    {"jobs", long_option::required, nullptr,
+     [](command_line& o, const char* value) {
+         return process_jobs_value(o, value) ? long_action::go_on : long_action::fail;
+     }},
+};
+
+// Edits that turn one name into the other (insertions, deletions, replacements).
+std::size_t edit_distance(std::string_view a, std::string_view b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) {
+        row[j] = j;
+    }
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// An argument that looks like a long option and is none: said in one line, with the
+// nearest known option when it is a slip of one or two characters away.
+void process_unknown_option(std::string_view argument) {
+    const std::string_view name = argument.substr(2, argument.find('=') - 2);
+    const long_option* nearest = nullptr;
+    std::size_t best = 3;
+    for (const long_option& option : k_long_options) {
+        const std::size_t distance = edit_distance(name, option.name);
+        if (distance < best && distance < option.name.size()) {
+            best = distance;
+            nearest = &option;
+        }
+    }
+    std::string line = "Unknown option \"" + collection::printable_path(argument) + "\"";
+    if (nearest != nullptr) {
+        line += "; did you mean \"--" + std::string(nearest->name) + "\"?";
+    }
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
+
 // A long option at argv[*next]; may take the following argument as its value.
-long_action process_long_option(int argc, char** argv, int* next) {
-    const std::string_view option = argv[*next];
-    if (option == "--help") {
-        return long_action::help;
-    }
-    if (option == "--version") {
-        return long_action::version;
-    }
-    if (option == "--recursive") {
-        opt_recursive = true;
-        return long_action::go_on;
-    }
-    if (option == "--json") {
-        opt_json = true;
-        return long_action::go_on;
-    }
-    if (option == "--check") {
-        opt_check = true;
-        return long_action::go_on;
-    }
-    if (option == "--missing") {
-        opt_missing = true;
-        return long_action::go_on;
-    }
-    if (option.starts_with("--dat=")) {
-        opt_dats.push_back(argv[*next] + 6);
-        return long_action::go_on;
-    }
-    if (option == "--dat") {
-        if (*next + 1 >= argc) {
-            std::fprintf(stderr, "floppeek: --dat needs a DAT file\n");
-            return long_action::fail;
+long_action process_long_option(command_line& options, int argc, char** argv, int* next) {
+    const std::string_view argument = argv[*next];
+    const std::size_t equals = argument.find('=');
+    const std::string_view name = argument.substr(2, equals - 2);
+    for (const long_option& option : k_long_options) {
+        if (option.name != name ||
+            (equals != std::string_view::npos && option.value == long_option::none)) {
+            continue;
         }
-        opt_dats.push_back(argv[++*next]);
-        return long_action::go_on;
-    }
-    if (option.starts_with("--make-dat=")) {
-        opt_make_dat = argv[*next] + 11;
-        return long_action::go_on;
-    }
-    if (option == "--unicode" || option.starts_with("--unicode=")) {
-        return process_unicode_value(option) ? long_action::go_on : long_action::fail;
-    }
-    if (option.starts_with("--extract=")) {
-        opt_extract = argv[*next] + 10;
-        return long_action::go_on;
-    }
-    if (option == "--extract") {
-        if (*next + 1 >= argc) {
-            std::fprintf(stderr, "floppeek: --extract needs a folder\n");
-            return long_action::fail;
+        const char* value = equals != std::string_view::npos ? argv[*next] + equals + 1 : nullptr;
+        if (value == nullptr && option.value == long_option::required) {
+            if (*next + 1 >= argc) {
+                if (option.missing != nullptr) {
+                    std::fprintf(stderr, "floppeek: --%s needs %s\n", argv[*next] + 2,
+                                 option.missing);
+                    return long_action::fail;
+                }
+            } else {
+                value = argv[++*next];
+            }
         }
-        opt_extract = argv[++*next];
-        return long_action::go_on;
+        return option.apply(options, value);
     }
-    if (option.starts_with("--jobs=")) {
-        return process_jobs_value(argv[*next] + 7) ? long_action::go_on : long_action::fail;
-    }
-    if (option == "--jobs") {
-        const char* value = *next + 1 < argc ? argv[++*next] : nullptr;
-        return process_jobs_value(value) ? long_action::go_on : long_action::fail;
-    }
-    return long_action::go_on; // unknown long options are ignored, like short ones
+    process_unknown_option(argument);
+    usage(argv[0] != nullptr ? argv[0] : "floppeek", stderr);
+    return long_action::fail;
 }
 
 // Parses the options; returns the index of the first argument after them, or -1
-// when a long option settled the run (help, version, a bad value), with its status
-// in *status.
-int process_options(int argc, char** argv, const char** pattern, int* status) {
-    // Options come first; only the second character of each is looked at, and
-    // unknown ones are ignored. The argument after -f is the pattern, whatever it is.
-    // An argument starting with "--" is a long option.
+// when a long option settled the run (help, version, a bad value or an unknown
+// option), with its status in *status.
+int process_options(command_line& options, int argc, char** argv, const char** pattern,
+                    int* status) {
+    // Options come first; only the second character of a short one is looked at, and
+    // unknown short ones are ignored. The argument after -f is the pattern, whatever it
+    // is. An argument starting with "--" is a long option; "--" alone is nothing.
     int next = 1;
     for (; next < argc && argv[next][0] == '-'; ++next) {
         if (argv[next][1] == '-' && argv[next][2] != '\0') {
-            switch (process_long_option(argc, argv, &next)) {
+            switch (process_long_option(options, argc, argv, &next)) {
             case long_action::go_on:
                 continue;
             case long_action::help:
@@ -221,13 +258,13 @@ int process_options(int argc, char** argv, const char** pattern, int* status) {
         }
         switch (argv[next][1]) {
         case 'b':
-            opt_request = k_request_bam;
+            options.opt_request = k_request_bam;
             break;
         case 'e':
-            mod_include_errors = true;
+            options.mod_include_errors = true;
             break;
         case 'f':
-            opt_request = k_request_find;
+            options.opt_request = k_request_find;
             if (next + 1 < argc) {
                 *pattern = argv[++next];
             } else {
@@ -235,10 +272,10 @@ int process_options(int argc, char** argv, const char** pattern, int* status) {
             }
             break;
         case 's':
-            mod_include_scratched = true;
+            options.mod_include_scratched = true;
             break;
         case 'w':
-            mod_wide_output = true;
+            options.mod_wide_output = true;
             break;
         default:
             break;
@@ -257,21 +294,21 @@ int main(int argc, char** argv) {
     mallopt(M_TRIM_THRESHOLD, 64 << 20);
     const char* pattern = nullptr;
     int status = 1;
+    command_line options;
     // Help, version and a bad long option answer alone, without the banner.
-    const int next = process_options(argc, argv, &pattern, &status);
+    const int next = process_options(options, argc, argv, &pattern, &status);
     if (next < 0) {
         return status != 0 || process_check_stdout() ? status : 1;
     }
-    if (opt_jobs == 0) {
-        opt_jobs = workpool::available_cpus();
-        opt_jobs = opt_jobs > k_max_jobs ? k_max_jobs : opt_jobs;
+    if (options.opt_jobs == 0) {
+        options.opt_jobs = std::min(workpool::available_cpus(), k_max_jobs);
     }
 
     std::fprintf(stderr, "floppeek v" FLOPPEEK_VERSION " - D64 disk image inspector\n");
     const char* program_name = argv[0];
     if (argc - next == 1) {
         std::fprintf(stderr, "\n");
-        status = process_input(argv[next], pattern);
+        status = process_input(options, argv[next], pattern);
     } else {
         usage(program_name ? program_name : "floppeek", stderr);
     }

@@ -30,7 +30,7 @@ template <class Report> void run_report(benchmark::State& state, Report report) 
         d64_disk* disk = nullptr;
         d64_init_disk(&disk, image.bytes.data(), image.bytes.size());
         benchmark::DoNotOptimize(report(disk, null_stream));
-        std::free(disk);
+        d64_close_disk(disk);
     }
     std::fclose(null_stream);
     state.SetItemsProcessed(state.iterations());

@@ -60,14 +60,14 @@ struct sector_error {
 struct check_problem {
     d64_check_severity severity = D64_CHECK_INFO;
     d64_check_code code = D64_CHECK_TOO_MANY;
-    std::vector<std::int32_t> files; // directory slots, from 1
-    std::int32_t system = 0;         // a D64_OWNER_ value, or 0
+    std::vector<std::int32_t> files;                            // directory slots, from 1
+    std::int32_t system = 0;                                    // a D64_OWNER_ value, or 0
     std::vector<std::pair<std::int32_t, std::int32_t>> sectors; // track, sector; sorted
     std::int32_t track = 0;                                     // free_count's track
     std::int32_t count = 0; // lost_file: its sectors; too_many: the problems left out;
                             // block_count: the sectors the file owns
     std::pair<std::int32_t, std::int32_t> first{0, 0}; // lost_file: its first sector
-    md5_digest md5{};                                 // lost_file: its payload's MD5
+    md5_digest md5{};                                  // lost_file: its payload's MD5
 };
 
 // What the check found on a disk: every problem's count, the reported ones in order.
@@ -87,7 +87,7 @@ const char* verdict(const check_facts& facts);
 
 // What the DATs say of the image (--dat): its verdict and every rom it matches.
 struct dat_match {
-    std::string dat;  // the DAT's header name
+    std::string dat; // the DAT's header name
     std::string game;
     std::string rom;
     std::optional<std::string> status; // as the rom gives it
@@ -104,6 +104,18 @@ struct dat_facts {
 //   The record of a rom no image matched (--missing with --json), with its "\n".
 std::string missing_line(const std::string& dat, const std::string& game, const std::string& rom);
 
+// The whole image's size and digests, as DAT files list them.
+struct image_digests {
+    std::uint64_t size = 0;
+    md5_digest md5{};
+    sha1_digest sha1{};
+    std::uint32_t crc32 = 0; // the CRC-32 of DAT files and zip archives
+};
+
+// digests_of() :
+//   The digests of `size` bytes, each computed once.
+image_digests digests_of(const std::uint8_t* bytes, std::size_t size);
+
 struct image_facts {
     d64_format format = D64_FORMAT_D64;
     std::uint64_t size = 0;
@@ -111,7 +123,7 @@ struct image_facts {
     bool error_info = false;
     md5_digest md5{}; // of the whole image as read
     sha1_digest sha1{};
-    std::uint32_t crc32 = 0; // the CRC-32 of DAT files and zip archives
+    std::uint32_t crc32 = 0;       // the CRC-32 of DAT files and zip archives
     std::string disk_name;         // as the listing shows it, before the padding
     std::string disk_name_unicode; // the same in Unicode, control codes as U+0000-009F
     std::string disk_id_unicode;
@@ -134,8 +146,11 @@ struct image_facts {
 };
 
 // inspect() :
-//   Everything the reports know of the image `disk` was made from (`bytes`, `size`),
-//   the names in Unicode too, in the character set `set`.
+//   Everything the reports know of the image `disk` was made from (its digests
+//   `image`), the names in Unicode too, in the character set `set`.
+image_facts inspect(const d64_disk* disk, const image_digests& image,
+                    d64_charset set = D64_CHARSET_UPPER);
+// The same from the image's bytes.
 image_facts inspect(const d64_disk* disk, const std::uint8_t* bytes, std::size_t size,
                     d64_charset set = D64_CHARSET_UPPER);
 

@@ -21,24 +21,6 @@ constexpr std::uint8_t k_no_error = D64_NO_ERROR;
 constexpr std::uint8_t k_type_code_mask = D64_TYPE_MASK;
 constexpr std::uint8_t k_type_partition = 5;
 
-template <std::size_t n>
-void digest(const EVP_MD* kind, const std::uint8_t* bytes, std::size_t size,
-            std::array<std::uint8_t, n>& out) {
-    unsigned int length = 0;
-    EVP_Digest(bytes, size, out.data(), &length, kind, nullptr);
-}
-
-// zlib's CRC-32 takes its length as a 32-bit count: longer input goes in pieces.
-std::uint32_t crc32_of(const std::uint8_t* bytes, std::size_t size) {
-    uLong crc = crc32(0L, Z_NULL, 0);
-    for (std::size_t done = 0; done < size;) {
-        const auto piece = static_cast<uInt>(std::min<std::size_t>(size - done, 1U << 30));
-        crc = crc32(crc, bytes + done, piece);
-        done += piece;
-    }
-    return static_cast<std::uint32_t>(crc);
-}
-
 template <std::size_t n> std::array<std::uint8_t, n> raw_bytes(const char* field) {
     std::array<std::uint8_t, n> raw{};
     std::memcpy(raw.data(), field, n);
@@ -163,16 +145,37 @@ void read_bam(const d64_disk* disk, image_facts& facts) {
 
 } // namespace
 
+image_digests digests_of(const std::uint8_t* bytes, std::size_t size) {
+    image_digests digests;
+    digests.size = size;
+    unsigned int length = 0;
+    EVP_Digest(bytes, size, digests.md5.data(), &length, EVP_md5(), nullptr);
+    EVP_Digest(bytes, size, digests.sha1.data(), &length, EVP_sha1(), nullptr);
+    // zlib's CRC-32 takes its length as a 32-bit count: longer input goes in pieces.
+    uLong crc = crc32(0L, Z_NULL, 0);
+    for (std::size_t done = 0; done < size;) {
+        const auto piece = static_cast<uInt>(std::min<std::size_t>(size - done, 1U << 30));
+        crc = crc32(crc, bytes + done, piece);
+        done += piece;
+    }
+    digests.crc32 = static_cast<std::uint32_t>(crc);
+    return digests;
+}
+
 image_facts inspect(const d64_disk* disk, const std::uint8_t* bytes, std::size_t size,
                     d64_charset set) {
+    return inspect(disk, digests_of(bytes, size), set);
+}
+
+image_facts inspect(const d64_disk* disk, const image_digests& image, d64_charset set) {
     image_facts facts;
     facts.format = static_cast<d64_format>(disk->format);
-    facts.size = size;
+    facts.size = image.size;
     facts.tracks = disk->track_count;
     facts.error_info = disk->error_info_size != 0;
-    digest(EVP_md5(), bytes, size, facts.md5);
-    digest(EVP_sha1(), bytes, size, facts.sha1);
-    facts.crc32 = crc32_of(bytes, size);
+    facts.md5 = image.md5;
+    facts.sha1 = image.sha1;
+    facts.crc32 = image.crc32;
     read_header(disk, set, facts);
     for_each_slot(disk, [&](const d64_dir_entry* entry, std::int32_t slot) {
         if (std::optional<file_facts> file = slot_facts(disk, entry, slot, set)) {

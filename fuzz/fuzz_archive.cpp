@@ -33,7 +33,7 @@ void check_item(const collection::item& item) {
         return;
     }
     const std::string failure = report_check_failure(disk, "*");
-    std::free(disk);
+    d64_close_disk(disk);
     if (!failure.empty()) {
         broken(failure.c_str(), item.path);
     }

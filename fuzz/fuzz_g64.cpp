@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The decoded copy must outlive the caller's bytes.
     file.assign(file.size(), 0);
     const std::string failure = report_check_failure(disk, "*");
-    std::free(disk);
+    d64_close_disk(disk);
     if (!failure.empty()) {
         broken(failure.c_str());
     }

@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memcpy(pattern, data + size - pattern_length, pattern_length);
 
     const std::string failure = report_check_failure(disk, pattern);
-    std::free(disk);
+    d64_close_disk(disk);
     if (!failure.empty()) {
         std::fprintf(stderr, "property broken: %s\n", failure.c_str());
         std::abort();

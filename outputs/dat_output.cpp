@@ -37,9 +37,9 @@ std::string file_name_of(const std::string& path) {
 
 } // namespace
 
-verify::verdict dat_verdict(const image_view& view, const d64_disk* disk, const settings& how) {
-    verify::verdict result =
-        verify::verify_image(*how.dats, view.bytes, view.size, disk, file_name_of(view.path));
+verify::verdict dat_verdict(const image_view& view, const catalogue::image_digests& image,
+                            const d64_disk* disk, const settings& how) {
+    verify::verdict result = verify::verify_image(*how.dats, image, disk, file_name_of(view.path));
     if (how.tally != nullptr) {
         how.tally->record(result);
     }
@@ -88,9 +88,21 @@ catalogue::dat_facts dat_facts_of(const verify::verdict& result, const settings&
     return facts;
 }
 
-void dat_game(const image_view& view, FILE* out) {
-    std::fputs(verify::make_dat_game(view.path, verify::hashes_of(view.bytes, view.size)).c_str(),
-               out);
+void dat_game(const image_view& view, const catalogue::image_digests& image, FILE* out) {
+    std::fputs(verify::make_dat_game(view.path, image).c_str(), out);
+}
+
+void missing_roms(const verify::catalog& dats, const verify::tally& run, bool json, FILE* out) {
+    for (const std::int32_t index : run.missing()) {
+        const verify::rom& rom = dats.roms[static_cast<std::size_t>(index)];
+        const std::string& dat = dats.dats[static_cast<std::size_t>(rom.dat)].name;
+        if (json) {
+            std::fputs(catalogue::missing_line(dat, rom.game, rom.name).c_str(), out);
+        } else {
+            std::fprintf(out, "missing: \"%s\" \"%s\" (%s)\n", rom.game.c_str(), rom.name.c_str(),
+                         dat.c_str());
+        }
+    }
 }
 
 } // namespace outputs

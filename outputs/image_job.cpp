@@ -57,9 +57,14 @@ int render(const image_view& view, walk_style style, const settings& how, FILE* 
                     out, err);
     }
     int failures = 0;
+    // The image's digests, once, for its record, its DAT verdict or its DAT game.
+    std::optional<catalogue::image_digests> digests;
+    if (how.json || how.dats != nullptr || how.make_dat) {
+        digests = catalogue::digests_of(view.bytes, view.size);
+    }
     if (how.make_dat) {
-        dat_game(view, out);
-        std::free(disk);
+        dat_game(view, *digests, out);
+        d64_close_disk(disk);
         return failures;
     }
     std::map<std::int32_t, std::string> extracted;
@@ -76,12 +81,12 @@ int render(const image_view& view, walk_style style, const settings& how, FILE* 
     }
     std::optional<verify::verdict> known;
     if (how.dats != nullptr) {
-        known = dat_verdict(view, disk, how);
+        known = dat_verdict(view, *digests, disk, how);
     }
     if (how.json) {
         const std::optional<catalogue::dat_facts> dat =
             known ? std::optional(dat_facts_of(*known, how)) : std::nullopt;
-        json_record(view, disk, how, out, how.extract != nullptr ? &extracted : nullptr,
+        json_record(view, *digests, disk, how, out, how.extract != nullptr ? &extracted : nullptr,
                     check ? &*check : nullptr, dat ? &*dat : nullptr);
     } else {
         if (how.listing) {
@@ -94,7 +99,7 @@ int render(const image_view& view, walk_style style, const settings& how, FILE* 
             dat_text(shown(view.path, style), *known, how, out);
         }
     }
-    std::free(disk);
+    d64_close_disk(disk);
     return failures;
 }
 

@@ -7,11 +7,12 @@ namespace outputs {
 
 namespace {
 
-catalogue::image_facts facts_of(const image_view& view, const d64_disk* disk, const settings& how,
+catalogue::image_facts facts_of(const catalogue::image_digests& image, const d64_disk* disk,
+                                const settings& how,
                                 const std::map<std::int32_t, std::string>* extracted,
                                 const catalogue::check_facts* check,
                                 const catalogue::dat_facts* dat) {
-    catalogue::image_facts facts = catalogue::inspect(disk, view.bytes, view.size, how.charset);
+    catalogue::image_facts facts = catalogue::inspect(disk, image, how.charset);
     if (check != nullptr) {
         facts.check = *check;
     }
@@ -31,21 +32,24 @@ catalogue::image_facts facts_of(const image_view& view, const d64_disk* disk, co
 
 } // namespace
 
-void json_record(const image_view& view, const d64_disk* disk, const settings& how, FILE* out,
+void json_record(const image_view& view, const catalogue::image_digests& image,
+                 const d64_disk* disk, const settings& how, FILE* out,
                  const std::map<std::int32_t, std::string>* extracted,
                  const catalogue::check_facts* check, const catalogue::dat_facts* dat) {
     const catalogue::origin where{view.path, view.members};
     if (how.what != request::find) {
-        std::fputs(
-            catalogue::record_line(where, facts_of(view, disk, how, extracted, check, dat), nullptr).c_str(),
-            out);
+        std::fputs(catalogue::record_line(where, facts_of(image, disk, how, extracted, check, dat),
+                                          nullptr)
+                       .c_str(),
+                   out);
         return;
     }
     const std::vector<std::string> matches = catalogue::matching_names(disk, how.pattern);
     if (!matches.empty()) {
-        std::fputs(
-            catalogue::record_line(where, facts_of(view, disk, how, extracted, check, dat), &matches).c_str(),
-            out);
+        std::fputs(catalogue::record_line(where, facts_of(image, disk, how, extracted, check, dat),
+                                          &matches)
+                       .c_str(),
+                   out);
     }
 }
 

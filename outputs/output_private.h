@@ -26,7 +26,9 @@ void text_report(const d64_disk* disk, const settings& how, FILE* out);
 
 // The JSON record of an image whose handle is open (nothing for a search without a
 // match); with `extracted`, each file's path under the extraction folder (by slot).
-void json_record(const image_view& view, const d64_disk* disk, const settings& how, FILE* out,
+// `image` holds the image's digests.
+void json_record(const image_view& view, const catalogue::image_digests& image,
+                 const d64_disk* disk, const settings& how, FILE* out,
                  const std::map<std::int32_t, std::string>* extracted,
                  const catalogue::check_facts* check, const catalogue::dat_facts* dat);
 
@@ -40,15 +42,15 @@ int extract_files(const image_view& view, walk_style style, const d64_disk* disk
 // Writes each lost file the check found below the image's folder as
 // "lost-T-S.prg", reported as extract_files() reports. @return the failures.
 int extract_lost_files(const image_view& view, walk_style style, const d64_disk* disk,
-                       const extraction_root& root, const catalogue::check_facts& check,
-                       FILE* err);
+                       const extraction_root& root, const catalogue::check_facts& check, FILE* err);
 
 // The file-system check's verdict line for the image named `name`, then its problems.
-void check_text(const std::string& name, const d64_disk* disk,
-                const catalogue::check_facts& facts, const settings& how, FILE* out);
+void check_text(const std::string& name, const d64_disk* disk, const catalogue::check_facts& facts,
+                const settings& how, FILE* out);
 
 // The image matched against the DATs, recorded in the run's tally.
-verify::verdict dat_verdict(const image_view& view, const d64_disk* disk, const settings& how);
+verify::verdict dat_verdict(const image_view& view, const catalogue::image_digests& image,
+                            const d64_disk* disk, const settings& how);
 
 // The verdict line: "<name>: known "<game>" (<dat>)" and the like.
 void dat_text(const std::string& name, const verify::verdict& result, const settings& how,
@@ -58,7 +60,7 @@ void dat_text(const std::string& name, const verify::verdict& result, const sett
 catalogue::dat_facts dat_facts_of(const verify::verdict& result, const settings& how);
 
 // The image as a game of the DAT --make-dat writes.
-void dat_game(const image_view& view, FILE* out);
+void dat_game(const image_view& view, const catalogue::image_digests& image, FILE* out);
 
 // The JSON record of an image that failed.
 void json_failure(const image_view& view, const std::string& message, FILE* out);

@@ -35,7 +35,7 @@ struct settings {
     d64_charset charset = D64_CHARSET_UPPER; // of --unicode, and of the JSON record's names
     d64_controls controls = D64_CONTROLS_REPLACED; // reversed on a terminal
     const extraction_root* extract = nullptr;      // --extract: where the files go
-    bool check = false;      // --check: the file-system check of every image
+    bool check = false;                            // --check: the file-system check of every image
     bool check_only = false; // --check without a report option: only the check's lines
     bool listing = true;     // the report of -d/-w/-b/-f is printed (not with --check or
                              // --dat alone)
@@ -70,6 +70,11 @@ int render(const image_view& view, walk_style style, const settings& how, FILE* 
 //   Reads the image file at `path` whole, then as render().
 int render_file(const std::string& path, walk_style style, const settings& how, FILE* out,
                 FILE* err);
+
+// missing_roms() :
+//   The roms of `dats` no image of the run matched (--missing), a line each on `out`:
+//   as text, or as JSON records.
+void missing_roms(const verify::catalog& dats, const verify::tally& run, bool json, FILE* out);
 
 // A stream that collects what is written to it.
 struct memory_stream {

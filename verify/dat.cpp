@@ -1,9 +1,6 @@
 // Matching images against the DATs, the run's tally, and writing a DAT of the images.
 #include "dat.h"
 
-#include <openssl/evp.h>
-#include <zlib.h>
-
 #include <algorithm>
 #include <chrono>
 #include <ctime>
@@ -33,7 +30,7 @@ std::vector<match> exact_matches(const catalog& dats, const hashes& image) {
     };
     add(dats.by_sha1, image.sha1, hash_kind::sha1);
     add(dats.by_md5, image.md5, hash_kind::md5);
-    add(dats.by_crc_size, crc_size_key(image.crc, image.size), hash_kind::crc32);
+    add(dats.by_crc_size, crc_size_key(image.crc32, image.size), hash_kind::crc32);
     std::sort(found.begin(), found.end(),
               [](const match& a, const match& b) { return a.rom < b.rom; });
     return found;
@@ -44,10 +41,11 @@ bool only_no_error_codes(const std::uint8_t* codes, std::size_t count) {
 }
 
 bool is_empty_sector(const std::uint8_t* sector) {
-    const bool zeros = std::all_of(sector, sector + k_sector_size, [](std::uint8_t b) { return b == 0; });
-    const bool formatted =
-        sector[0] == k_formatted_first &&
-        std::all_of(sector + 1, sector + k_sector_size, [](std::uint8_t b) { return b == k_formatted_rest; });
+    const bool zeros =
+        std::all_of(sector, sector + k_sector_size, [](std::uint8_t b) { return b == 0; });
+    const bool formatted = sector[0] == k_formatted_first &&
+                           std::all_of(sector + 1, sector + k_sector_size,
+                                       [](std::uint8_t b) { return b == k_formatted_rest; });
     return zeros || formatted;
 }
 
@@ -57,7 +55,8 @@ struct normal_form {
     std::optional<std::pair<const std::uint8_t*, std::size_t>> (*bytes)(const d64_disk* disk);
 };
 
-std::optional<std::pair<const std::uint8_t*, std::size_t>> without_error_bytes(const d64_disk* disk) {
+std::optional<std::pair<const std::uint8_t*, std::size_t>>
+without_error_bytes(const d64_disk* disk) {
     if (disk->format != D64_FORMAT_D64 || disk->error_info_size == 0 ||
         !only_no_error_codes(disk->image + disk->sector_data_size, disk->error_info_size)) {
         return std::nullopt;
@@ -65,7 +64,8 @@ std::optional<std::pair<const std::uint8_t*, std::size_t>> without_error_bytes(c
     return std::pair{disk->image, static_cast<std::size_t>(disk->sector_data_size)};
 }
 
-std::optional<std::pair<const std::uint8_t*, std::size_t>> without_empty_tracks(const d64_disk* disk) {
+std::optional<std::pair<const std::uint8_t*, std::size_t>>
+without_empty_tracks(const d64_disk* disk) {
     if (disk->format != D64_FORMAT_D64 || disk->sector_data_size <= k_standard_d64_bytes ||
         (disk->error_info_size != 0 &&
          !only_no_error_codes(disk->image + disk->sector_data_size, disk->error_info_size))) {
@@ -101,22 +101,6 @@ bool is_good(const rom& found) {
 
 } // namespace
 
-hashes hashes_of(const std::uint8_t* bytes, std::size_t size) {
-    hashes result;
-    result.size = size;
-    unsigned int length = 0;
-    EVP_Digest(bytes, size, result.md5.data(), &length, EVP_md5(), nullptr);
-    EVP_Digest(bytes, size, result.sha1.data(), &length, EVP_sha1(), nullptr);
-    uLong crc = crc32(0L, Z_NULL, 0);
-    for (std::size_t done = 0; done < size;) {
-        const auto piece = static_cast<uInt>(std::min<std::size_t>(size - done, 1U << 30));
-        crc = crc32(crc, bytes + done, piece);
-        done += piece;
-    }
-    result.crc = static_cast<std::uint32_t>(crc);
-    return result;
-}
-
 std::string without_compression_suffix(const std::string& name) {
     for (const std::string suffix : {".gz", ".bz2", ".xz"}) {
         if (name.size() > suffix.size() &&
@@ -129,18 +113,18 @@ std::string without_compression_suffix(const std::string& name) {
     return name;
 }
 
-verdict verify_image(const catalog& dats, const std::uint8_t* bytes, std::size_t size,
-                     const d64_disk* disk, const std::string& file_name) {
+verdict verify_image(const catalog& dats, const hashes& image, const d64_disk* disk,
+                     const std::string& file_name) {
     verdict result;
-    result.matches = exact_matches(dats, hashes_of(bytes, size));
+    result.matches = exact_matches(dats, image);
     if (!result.matches.empty()) {
         for (match& found : result.matches) {
             found.named = dats.roms[static_cast<std::size_t>(found.rom)].name != file_name;
         }
-        const auto good = std::find_if(result.matches.begin(), result.matches.end(),
-                                       [&](const match& found) {
-                                           return is_good(dats.roms[static_cast<std::size_t>(found.rom)]);
-                                       });
+        const auto good =
+            std::find_if(result.matches.begin(), result.matches.end(), [&](const match& found) {
+                return is_good(dats.roms[static_cast<std::size_t>(found.rom)]);
+            });
         result.word = good != result.matches.end() ? "known" : "bad";
         result.shown = good != result.matches.end()
                            ? static_cast<std::size_t>(good - result.matches.begin())
@@ -152,7 +136,8 @@ verdict verify_image(const catalog& dats, const std::uint8_t* bytes, std::size_t
         if (!derived) {
             continue;
         }
-        result.matches = exact_matches(dats, hashes_of(derived->first, derived->second));
+        result.matches =
+            exact_matches(dats, catalogue::digests_of(derived->first, derived->second));
         if (!result.matches.empty()) {
             for (match& found : result.matches) {
                 found.normal_form = form.name;
@@ -202,8 +187,7 @@ std::vector<std::string> tally::summary() const {
         }
         lines.push_back(dats_.dats[dat].name + ": have " + std::to_string(have) + " of " +
                         std::to_string(total) + ", bad " + std::to_string(bad) + ", near " +
-                        std::to_string(near) + ", unknown images " +
-                        std::to_string(unknown_[dat]));
+                        std::to_string(near) + ", unknown images " + std::to_string(unknown_[dat]));
     }
     return lines;
 }
@@ -235,8 +219,11 @@ std::string xml_text(const std::string& text) {
     std::string out;
     for (std::size_t i = 0; i < text.size();) {
         const auto byte = static_cast<unsigned char>(text[i]);
-        std::size_t length = byte < 0x80 ? 1 : (byte >> 5) == 0x6 ? 2 : (byte >> 4) == 0xE ? 3
-                                            : (byte >> 3) == 0x1E ? 4 : 0;
+        std::size_t length = byte < 0x80           ? 1
+                             : (byte >> 5) == 0x6  ? 2
+                             : (byte >> 4) == 0xE  ? 3
+                             : (byte >> 3) == 0x1E ? 4
+                                                   : 0;
         bool valid = length != 0 && i + length <= text.size();
         for (std::size_t k = 1; valid && k < length; ++k) {
             valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
@@ -285,14 +272,13 @@ std::string make_dat_game(const std::string& path, const hashes& image) {
     const std::string bare = without_compression_suffix(path);
     const std::size_t slash = bare.rfind('/');
     const std::size_t dot = bare.rfind('.');
-    const std::string game =
-        dot != std::string::npos && (slash == std::string::npos || dot > slash) ? bare.substr(0, dot)
-                                                                                : bare;
+    const std::string game = dot != std::string::npos && (slash == std::string::npos || dot > slash)
+                                 ? bare.substr(0, dot)
+                                 : bare;
     const std::string file = slash == std::string::npos ? bare : bare.substr(slash + 1);
-    const std::uint8_t crc[4] = {static_cast<std::uint8_t>(image.crc >> 24),
-                                 static_cast<std::uint8_t>(image.crc >> 16),
-                                 static_cast<std::uint8_t>(image.crc >> 8),
-                                 static_cast<std::uint8_t>(image.crc)};
+    const std::uint8_t crc[4] = {
+        static_cast<std::uint8_t>(image.crc32 >> 24), static_cast<std::uint8_t>(image.crc32 >> 16),
+        static_cast<std::uint8_t>(image.crc32 >> 8), static_cast<std::uint8_t>(image.crc32)};
     return "\t<game name=\"" + xml_text(game) + "\">\n\t\t<description>" + xml_text(game) +
            "</description>\n\t\t<rom name=\"" + xml_text(file) + "\" size=\"" +
            std::to_string(image.size) + "\" crc=\"" + hex(crc, 4) + "\" md5=\"" +
@@ -311,8 +297,7 @@ std::string make_dat_header(const std::string& name) {
            "\"http://www.logiqx.com/Dats/datafile.dtd\">\n"
            "<datafile>\n\t<header>\n\t\t<name>" +
            xml_text(name) + "</name>\n\t\t<description>" + xml_text(name) +
-           ", made by floppeek</description>\n\t\t<version>" + date +
-           "</version>\n\t</header>\n";
+           ", made by floppeek</description>\n\t\t<version>" + date + "</version>\n\t</header>\n";
 }
 
 std::string make_dat_footer() {

@@ -5,6 +5,7 @@
 #ifndef FLOPPEEK_DAT_H
 #define FLOPPEEK_DAT_H
 
+#include "catalogue.h"
 #include "trakvol.h"
 
 #include <array>
@@ -42,7 +43,8 @@ struct dat_file {
 
 // A digest's first 8 bytes are as good a hash as any: digests are uniform.
 struct digest_hash {
-    template <std::size_t n> std::size_t operator()(const std::array<std::uint8_t, n>& digest) const {
+    template <std::size_t n>
+    std::size_t operator()(const std::array<std::uint8_t, n>& digest) const {
         std::size_t value = 0;
         for (std::size_t i = 0; i < sizeof value && i < n; ++i) {
             value = value << 8 | digest[i];
@@ -73,13 +75,7 @@ struct catalog {
 bool load_dat(const std::string& path, catalog& into, std::string* message);
 
 // The hashes of an image's bytes, or of one of its normal forms.
-struct hashes {
-    std::uint64_t size = 0;
-    std::uint32_t crc = 0;
-    std::array<std::uint8_t, 16> md5{};
-    std::array<std::uint8_t, 20> sha1{};
-};
-hashes hashes_of(const std::uint8_t* bytes, std::size_t size);
+using hashes = catalogue::image_digests;
 
 enum class hash_kind { sha1, md5, crc32 };
 
@@ -91,17 +87,18 @@ struct match {
 };
 
 struct verdict {
-    const char* word = "unknown"; // "known", "bad", "near", "unknown"
-    std::vector<match> matches;   // every matching rom, in DAT and rom order
+    const char* word = "unknown";     // "known", "bad", "near", "unknown"
+    std::vector<match> matches;       // every matching rom, in DAT and rom order
     std::optional<std::size_t> shown; // the match the verdict line names
 };
 
 // verify_image() :
-//   Matches the image's bytes against the catalog, then, when nothing matches
-//   exactly, its normal forms through the open `disk` (may be null). `file_name` is the
-//   image's name for the rename hint, without a .gz, .bz2 or .xz suffix.
-verdict verify_image(const catalog& dats, const std::uint8_t* bytes, std::size_t size,
-                     const d64_disk* disk, const std::string& file_name);
+//   Matches the image (its hashes `image`) against the catalog, then, when nothing
+//   matches exactly, its normal forms through the open `disk` (may be null).
+//   `file_name` is the image's name for the rename hint, without a .gz, .bz2 or .xz
+//   suffix.
+verdict verify_image(const catalog& dats, const hashes& image, const d64_disk* disk,
+                     const std::string& file_name);
 
 // What the run's images matched, for the summary and the missing roms; any thread
 // may record.

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-using disk_ptr = std::unique_ptr<d64_disk, void (*)(void*)>;
+using disk_ptr = std::unique_ptr<d64_disk, void (*)(d64_disk*)>;
 
 // A handle over `image` (any format), which must outlive it; null when the length is
 // not recognised.
@@ -19,7 +19,7 @@ inline disk_ptr open_disk(const test_image& image) {
     if (!d64_open_disk(&disk, image.bytes.data(), image.bytes.size(), nullptr)) {
         disk = nullptr;
     }
-    return disk_ptr(disk, std::free);
+    return disk_ptr(disk, d64_close_disk);
 }
 
 // Bytes as lowercase hexadecimal digits, two per byte (16 bytes: an MD5 digest).

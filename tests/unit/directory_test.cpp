@@ -89,7 +89,7 @@ TEST(directory, cursor_the_walk_did_not_produce_reads_nothing_outside_the_image)
     }
     d64_disk* raw = nullptr;
     ASSERT_TRUE(d64_init_disk(&raw, image.bytes.data(), image_size));
-    const disk_ptr disk(raw, std::free);
+    const disk_ptr disk(raw, d64_close_disk);
     const d64_dir_cursor forged[] = {{40, 0, 7},  {40, 0, 0}, {36, 5, 3}, {18, 19, 7},
                                      {18, 19, 0}, {0, 0, 0},  {1, 21, 7}};
     for (const d64_dir_cursor& start : forged) {

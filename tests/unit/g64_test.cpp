@@ -15,10 +15,10 @@ disk_ptr open_bytes(const std::string& bytes) {
     if (!d64_open_disk(&disk, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
                        &format) ||
         (format != D64_FORMAT_G64 && format != D64_FORMAT_G71)) {
-        std::free(disk);
+        d64_close_disk(disk);
         disk = nullptr;
     }
-    return disk_ptr(disk, std::free);
+    return disk_ptr(disk, d64_close_disk);
 }
 
 // The D64 a drive would read: every sector code 1 but the expected ones, and zeros in
@@ -210,7 +210,7 @@ TEST(g64, hostile_files_decode_within_bounds) {
         d64_disk* raw = nullptr;
         const bool opened = d64_open_disk(&raw, reinterpret_cast<const uint8_t*>(r.file.data()),
                                           r.file.size(), nullptr);
-        const disk_ptr disk(raw, std::free);
+        const disk_ptr disk(raw, d64_close_disk);
         ASSERT_EQ(opened, r.recognised);
         if (!opened) {
             continue;

@@ -53,7 +53,7 @@ TEST(geometry, recognises_every_accepted_length_and_nothing_near_it) {
         EXPECT_EQ(disk->track_count, r.tracks);
         EXPECT_EQ(disk->sector_data_size, r.size - r.error_info_size);
         EXPECT_EQ(disk->error_info_size, r.error_info_size);
-        std::free(disk);
+        d64_close_disk(disk);
     }
 }
 
@@ -131,10 +131,10 @@ TEST(geometry, open_disk_recognises_each_format_and_init_disk_only_d64) {
         EXPECT_EQ(disk->format, r.format);
         EXPECT_EQ(disk->track_count, r.tracks);
         EXPECT_EQ(disk->error_info_size, r.error_info_size);
-        std::free(disk);
+        d64_close_disk(disk);
         disk = nullptr;
         EXPECT_EQ(d64_init_disk(&disk, bytes.data(), r.size), r.format == D64_FORMAT_D64);
-        std::free(disk);
+        d64_close_disk(disk);
     }
 }
 
