@@ -3,6 +3,7 @@
 #include "collection.h"
 #include "front_end.h"
 #include "ordered_pool.h"
+#include "outputs.h"
 #include "trakvol.h"
 
 #include <openssl/crypto.h>
@@ -71,6 +72,7 @@ void help(const char* program_name) {
                 "      image, a summary per DAT on standard error\n");
     std::printf("   --missing: With --dat, also list the roms no image matched\n");
     std::printf("   --make-dat=NAME: Write a DAT of the images instead of any report\n");
+    std::printf("   --formats: List the formats read, with their sizes or signatures\n");
     std::printf("   --help: Show this text\n");
     std::printf("   --version: Show the versions of floppeek, trakvol and OpenSSL\n");
 }
@@ -107,7 +109,7 @@ bool process_unicode_value(command_line& options, const char* value) {
     return false;
 }
 
-enum class long_action { go_on, help, version, fail };
+enum class long_action { go_on, help, version, formats, fail };
 
 // A long option: its name, how it takes a value, and what it sets.
 struct long_option {
@@ -129,6 +131,8 @@ constexpr long_option k_long_options[] = {
      [](command_line&, const char*) { return long_action::help; }},
     {"version", long_option::none, nullptr,
      [](command_line&, const char*) { return long_action::version; }},
+    {"formats", long_option::none, nullptr,
+     [](command_line&, const char*) { return long_action::formats; }},
     {"recursive", long_option::none, nullptr,
      [](command_line& o, const char*) { return set_flag(&command_line::opt_recursive, o); }},
     {"json", long_option::none, nullptr,
@@ -249,6 +253,10 @@ int process_options(command_line& options, int argc, char** argv, const char** p
                 return -1;
             case long_action::version:
                 version();
+                *status = 0;
+                return -1;
+            case long_action::formats:
+                outputs::format_table(stdout);
                 *status = 0;
                 return -1;
             case long_action::fail:

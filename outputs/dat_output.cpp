@@ -53,8 +53,8 @@ void dat_text(const std::string& name, const verify::verdict& result, const sett
         const verify::match& shown = result.matches[*result.shown];
         const verify::rom& rom = how.dats->roms[static_cast<std::size_t>(shown.rom)];
         line += " \"" + rom.game + "\"";
-        if (shown.normal_form != nullptr) {
-            line += std::string(" by ") + shown.normal_form;
+        if (shown.normal_form) {
+            line += " by " + *shown.normal_form;
         }
         line += " (" + how.dats->dats[static_cast<std::size_t>(rom.dat)].name + ")";
         if (shown.named) {
@@ -77,7 +77,7 @@ catalogue::dat_facts dat_facts_of(const verify::verdict& result, const settings&
             match.status = status;
         }
         match.by = hash_name(found.by);
-        if (found.normal_form != nullptr) {
+        if (found.normal_form) {
             match.normal_form = found.normal_form;
         }
         if (found.named) {

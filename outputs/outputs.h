@@ -71,6 +71,10 @@ int render(const image_view& view, walk_style style, const settings& how, FILE* 
 int render_file(const std::string& path, walk_style style, const settings& how, FILE* out,
                 FILE* err);
 
+// format_table() :
+//   The formats the library reads, a line each, with what tells each one (--formats).
+void format_table(FILE* out);
+
 // missing_roms() :
 //   The roms of `dats` no image of the run matched (--missing), a line each on `out`:
 //   as text, or as JSON records.

@@ -1,11 +1,15 @@
 // trakvol: read-only access to Commodore disk images held in memory: 1541 (D64),
-// and since 2.2 also 1571 (D71) and 1581 (D81).
+// 1571 (D71), 1581 (D81), 8050 (D80) and 8250 (D82) disks, and the raw GCR track
+// dumps of 1541 and 1571 disks (G64, G71), decoded into their sectors. The format
+// table behind d64_get_format_facts() and d64_get_format_shape() lists them all.
 //
-// An image is the sector data of its tracks (256 bytes a sector, track 1 sector 0
-// first), optionally followed by one error code byte per sector. It is recognised
-// by its length alone. Every function works on the caller's image
-// buffer in place and never writes to it; pointers handed out (directory
-// entries, sectors) point into that buffer and stay valid while it lives.
+// A sector image is the sector data of its tracks (256 bytes a sector, track 1
+// sector 0 first), optionally followed by one error code byte per sector; it is
+// recognised by its length. A raw track dump is recognised by its signature and
+// decoded into a sector image with an error code for every sector. Every function
+// works on the caller's image buffer in place and never writes to it; pointers
+// handed out (directory entries, sectors) point into that buffer (or the decoded
+// image of a dump's handle) and stay valid while it lives.
 //
 // Results are booleans (true on success) and values travel through
 // out-parameters. The library prints nothing but its reports.
@@ -74,9 +78,11 @@ typedef struct d64_disk {
 typedef struct d64_format_info {
     int32_t format;              // a d64_format
     int32_t sector_count;        // sectors of the whole disk
-    int32_t longest_track;       // sectors of the longest track: 21, or 40 on a D81
-    int32_t directory_track;     // 18, or 40 on a D81
-    int32_t max_directory_slots; // 144, or 296 on a D81: bound every directory walk by it
+    int32_t longest_track;       // sectors of the longest track: 21, 40 on a D81, 29 on a
+                                 // D80 or D82
+    int32_t directory_track;     // 18, 40 on a D81, 39 on a D80 or D82
+    int32_t max_directory_slots; // 144, 296 on a D81, 224 on a D80 or D82: bound every
+                                 // directory walk by it
 } d64_format_info;
 
 // How many format codes there are: every d64_format is below it. (Since 2.3.)
@@ -129,8 +135,8 @@ typedef bool (*d64_sector_visitor)(const uint8_t* sector, void* context);
 
 // d64_init_disk() :
 //   Recognises `image` (image_size bytes) by its length as a D64 image and creates a
-//   handle for it. `out_disk` must not be null. The handle is one heap block: release
-//   it with free(). The image buffer stays the caller's and must outlive the handle.
+//   handle for it. `out_disk` must not be null. Release the handle with
+//   d64_close_disk(). The image buffer stays the caller's and must outlive the handle.
 //   @return false for a null or empty buffer or a length that is not a D64's
 //   (*out_disk is then untouched) and when allocation fails (*out_disk is then null).
 bool d64_init_disk(d64_disk** out_disk, const uint8_t* image, uint64_t image_size);
@@ -160,8 +166,9 @@ bool d64_open_disk(d64_disk** out_disk, const uint8_t* image, uint64_t image_siz
                    d64_format* format);
 
 // d64_close_disk() :
-//   Releases a handle of d64_init_disk() or d64_open_disk() (free() does the same);
-//   a null handle is nothing to release. (Since 2.3.)
+//   Releases a handle of d64_init_disk() or d64_open_disk(); a null handle is nothing
+//   to release. (Since 2.3; before, handles were released with free(), which still
+//   does the same.)
 void d64_close_disk(d64_disk* disk);
 
 // d64_dump_directory_contents() :
@@ -321,6 +328,40 @@ bool d64_get_format_info(const d64_disk* disk, d64_format_info* info);
 //   @return false when `facts` is null or `format` is no format code.
 bool d64_get_format_facts(int32_t format, d64_format_facts* facts);
 
+// The shape of a format's images, for callers that make, pick or list them: the one
+// source of the lengths, signatures and counts the program and its tests use.
+// (Since 2.4.)
+typedef struct d64_format_shape {
+    int32_t format;             // a d64_format
+    int32_t min_tracks;         // tracks of its disks; for a raw track dump, of the
+    int32_t max_tracks;         // disk it decodes into
+    int32_t standard_tracks;    // what its drive formats: tracks past it are extra
+    bool error_bytes;           // a sector image may end in one error code per sector
+    const char* signature;      // a raw track dump's first bytes, by which it is told;
+                                // null for a sector image, told by its length
+    const char* dump_family;    // a raw track dump's kind ("g64", "g71", ...), shared by
+                                // the formats of one kind; null for a sector image
+    int32_t empty_free_blocks;  // the "blocks free" of a freshly formatted disk of
+                                // standard_tracks tracks
+    int32_t first_system_track; // the lowest track that holds its header or its BAM
+} d64_format_shape;
+
+// d64_get_format_shape() :
+//   Stores the shape of the format `format` (0 to D64_FORMAT_COUNT - 1) into *shape.
+//   (Since 2.4.)
+//   @return false when `shape` is null or `format` is no format code.
+bool d64_get_format_shape(int32_t format, d64_format_shape* shape);
+
+// d64_get_track_offset() :
+//   Stores into *offset where sector 0 of `track` lies in a sector image of the format
+//   (of the format a raw dump decodes into): track 1 at 0, and track max_tracks + 1
+//   where the sector data of a disk of max_tracks ends. So a disk of t tracks has
+//   sector data up to the offset of track t + 1, and with error codes 1/256 of that
+//   more. (Since 2.4.)
+//   @return false when `offset` is null, `format` is no format code or `track` is not
+//   1 to max_tracks + 1.
+bool d64_get_track_offset(int32_t format, int32_t track, uint64_t* offset);
+
 // What the decode of a G64 found. (Since 2.2.)
 typedef struct d64_gcr_decode_info {
     int32_t tracks;                // decoded: 35, or 40 / 42 when tracks 36-40 / 41-42
@@ -341,20 +382,21 @@ bool d64_get_gcr_decode_info(const d64_disk* disk, d64_gcr_decode_info* info);
 // d64_are_track_and_sector_valid() :
 //   @return true when track/sector addresses a sector of this image: tracks from 1,
 //   sectors from 0, 21/19/18/17 sectors on tracks 1-17/18-24/25-30/31-42 of a D64
-//   and on each side of a D71 (tracks 36-70 as 1-35), 40 on every track of a D81.
+//   and on each side of a D71 (tracks 36-70 as 1-35), 40 on every track of a D81,
+//   29/27/25/23 on tracks 1-39/40-53/54-64/65-77 of a D80 and on each side of a D82.
 //   False for a null handle.
 bool d64_are_track_and_sector_valid(const d64_disk* disk, int32_t track, int32_t sector);
 
 // ---------------------------------------------------------------------------
-// Header sector (18/0, on a D81 40/0), BAM and error codes
+// Header sector (18/0, on a D81 40/0, on a D80 or D82 39/0), BAM and error codes
 // ---------------------------------------------------------------------------
 
 // d64_get_disk_name() :
 //   Copies the 16 raw PETSCII bytes of the disk name and a terminating zero into
 //   `name` (17 bytes, caller's, must not be null).
 //   @return false for a null handle (`name` untouched) or when the header sector does
-//   not link to the first directory sector (18/1, on a D81 40/3); `name` then holds
-//   sixteen '?'.
+//   not link where its format says (18/1, on a D81 40/3, on a D80 or D82 the first
+//   BAM sector 38/0); `name` then holds sixteen '?'.
 bool d64_get_disk_name(const d64_disk* disk, char* name);
 
 // d64_get_disk_id() :
@@ -384,8 +426,8 @@ bool d64_get_track_free_count(const d64_disk* disk, int32_t track, uint8_t* coun
 // d64_count_free_sectors() :
 //   Stores the sum of the BAM's per-track free counts into *total, the "blocks free"
 //   of the listing: the directory track left out (18; on a D71 also 53, the BAM track
-//   of side 2; on a D81 40). A track without a BAM entry adds nothing (tracks 36-42
-//   of a D64, see d64_bam_layout).
+//   of side 2; on a D81 40; on a D80 or D82 39). A track without a BAM entry adds nothing (tracks
+//   36-42 of a D64, see d64_bam_layout).
 //   @return false when `disk` or `total` is null.
 bool d64_count_free_sectors(const d64_disk* disk, int32_t* total);
 
@@ -419,7 +461,8 @@ bool d64_detect_bam_layout(const d64_disk* disk, d64_bam_layout* layout, int32_t
 // ---------------------------------------------------------------------------
 
 // d64_first_dir_entry() :
-//   Starts a walk at slot 0 of the first directory sector (18/1, on a D81 40/3).
+//   Starts a walk at slot 0 of the first directory sector (18/1, on a D81 40/3, on a
+//   D80 or D82 39/1).
 //   *entry points into the image.
 //   @return false when any argument is null.
 bool d64_first_dir_entry(const d64_disk* disk, d64_dir_cursor* cursor, const d64_dir_entry** entry);
@@ -427,7 +470,7 @@ bool d64_first_dir_entry(const d64_disk* disk, d64_dir_cursor* cursor, const d64
 // d64_next_dir_entry() :
 //   Moves to the next slot, following the directory sector links on the directory
 //   track. Loops are not detected: bound the walk yourself (a directory has at most
-//   144 slots, 296 on a D81: see d64_get_format_info()).
+//   144 slots, 296 on a D81, 224 on a D80 or D82: see d64_get_format_info()).
 //   @return false at the end of the directory, at a link off that track or to a sector
 //   the track lacks, for a cursor the walk did not produce, and for null arguments;
 //   cursor and entry then keep their values.

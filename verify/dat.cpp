@@ -9,9 +9,7 @@ namespace verify {
 
 namespace {
 
-// A 1541 disk of 35 tracks: 683 sectors of 256 bytes; a freshly formatted sector
-// holds 0x4B and then 255 bytes of 0x01.
-constexpr std::size_t k_standard_d64_bytes = 174848;
+// A freshly formatted sector holds 0x4B and then 255 bytes of 0x01.
 constexpr std::size_t k_sector_size = 256;
 constexpr std::uint8_t k_formatted_first = 0x4B;
 constexpr std::uint8_t k_formatted_rest = 0x01;
@@ -24,7 +22,7 @@ std::vector<match> exact_matches(const catalog& dats, const hashes& image) {
         for (auto at = begin; at != end; ++at) {
             const rom& candidate = dats.roms[static_cast<std::size_t>(at->second)];
             if (by != hash_kind::crc32 || (candidate.size && *candidate.size == image.size)) {
-                found.push_back({at->second, by, nullptr, false});
+                found.push_back({at->second, by, std::nullopt, false});
             }
         }
     };
@@ -36,8 +34,10 @@ std::vector<match> exact_matches(const catalog& dats, const hashes& image) {
     return found;
 }
 
-bool only_no_error_codes(const std::uint8_t* codes, std::size_t count) {
-    return std::all_of(codes, codes + count, [](std::uint8_t code) { return code <= 1; });
+bool only_no_error_codes(const d64_disk* disk) {
+    const std::uint8_t* codes = disk->image + disk->sector_data_size;
+    return std::all_of(codes, codes + disk->error_info_size,
+                       [](std::uint8_t code) { return code <= D64_NO_ERROR; });
 }
 
 bool is_empty_sector(const std::uint8_t* sector) {
@@ -49,50 +49,59 @@ bool is_empty_sector(const std::uint8_t* sector) {
     return zeros || formatted;
 }
 
-// The image in one of its normal forms, or nothing when that form does not apply.
-struct normal_form {
-    const char* name;
-    std::optional<std::pair<const std::uint8_t*, std::size_t>> (*bytes)(const d64_disk* disk);
+// The image in one of its normal forms (its bytes, and the form's name), or nothing
+// when that form does not apply. Each asks the format's shape, never its name.
+struct normal_bytes {
+    const std::uint8_t* bytes;
+    std::size_t size;
+    std::string form;
 };
+using normal_form = std::optional<normal_bytes> (*)(const d64_disk* disk,
+                                                    const d64_format_shape& shape);
 
-std::optional<std::pair<const std::uint8_t*, std::size_t>>
-without_error_bytes(const d64_disk* disk) {
-    if (disk->format != D64_FORMAT_D64 || disk->error_info_size == 0 ||
-        !only_no_error_codes(disk->image + disk->sector_data_size, disk->error_info_size)) {
+// A sector image whose error codes all say "no error": its sectors alone.
+std::optional<normal_bytes> without_error_bytes(const d64_disk* disk,
+                                                const d64_format_shape& shape) {
+    if (shape.signature != nullptr || disk->error_info_size == 0 || !only_no_error_codes(disk)) {
         return std::nullopt;
     }
-    return std::pair{disk->image, static_cast<std::size_t>(disk->sector_data_size)};
+    return normal_bytes{disk->image, static_cast<std::size_t>(disk->sector_data_size),
+                        "error_bytes_dropped"};
 }
 
-std::optional<std::pair<const std::uint8_t*, std::size_t>>
-without_empty_tracks(const d64_disk* disk) {
-    if (disk->format != D64_FORMAT_D64 || disk->sector_data_size <= k_standard_d64_bytes ||
-        (disk->error_info_size != 0 &&
-         !only_no_error_codes(disk->image + disk->sector_data_size, disk->error_info_size))) {
+// A sector image with tracks past the standard count that hold nothing: the standard
+// disk alone.
+std::optional<normal_bytes> without_empty_tracks(const d64_disk* disk,
+                                                 const d64_format_shape& shape) {
+    std::uint64_t standard_bytes = 0;
+    if (shape.signature != nullptr || disk->track_count <= shape.standard_tracks ||
+        !d64_get_track_offset(shape.format, shape.standard_tracks + 1, &standard_bytes) ||
+        (disk->error_info_size != 0 && !only_no_error_codes(disk))) {
         return std::nullopt;
     }
-    for (std::size_t at = k_standard_d64_bytes; at < disk->sector_data_size; at += k_sector_size) {
+    for (std::uint64_t at = standard_bytes; at < disk->sector_data_size; at += k_sector_size) {
         if (!is_empty_sector(disk->image + at)) {
             return std::nullopt;
         }
     }
-    return std::pair{disk->image, k_standard_d64_bytes};
+    return normal_bytes{disk->image, static_cast<std::size_t>(standard_bytes),
+                        "empty_tracks_dropped"};
 }
 
-std::optional<std::pair<const std::uint8_t*, std::size_t>> decoded_g64(const d64_disk* disk) {
-    d64_gcr_decode_info decode{};
-    if (disk->format != D64_FORMAT_G64 || !d64_get_gcr_decode_info(disk, &decode) ||
-        decode.sectors_with_error != 0) {
+// A raw track dump: the sector image it decodes into, with its error codes when a
+// sector is not read cleanly (named after the kind of dump: "g64_decoded", ...).
+std::optional<normal_bytes> decoded_dump(const d64_disk* disk, const d64_format_shape& shape) {
+    if (shape.dump_family == nullptr) {
         return std::nullopt;
     }
-    return std::pair{disk->image, static_cast<std::size_t>(disk->sector_data_size)};
+    const bool clean = only_no_error_codes(disk);
+    return normal_bytes{
+        disk->image,
+        static_cast<std::size_t>(disk->sector_data_size + (clean ? 0 : disk->error_info_size)),
+        std::string(shape.dump_family) + "_decoded"};
 }
 
-constexpr normal_form k_normal_forms[] = {
-    {"error_bytes_dropped", without_error_bytes},
-    {"empty_tracks_dropped", without_empty_tracks},
-    {"g64_decoded", decoded_g64},
-};
+constexpr normal_form k_normal_forms[] = {without_error_bytes, without_empty_tracks, decoded_dump};
 
 bool is_good(const rom& found) {
     return found.status == rom_status::good || found.status == rom_status::verified ||
@@ -131,16 +140,19 @@ verdict verify_image(const catalog& dats, const hashes& image, const d64_disk* d
                            : 0;
         return result;
     }
-    for (const normal_form& form : k_normal_forms) {
-        const auto derived = disk != nullptr ? form.bytes(disk) : std::nullopt;
+    d64_format_shape shape{};
+    if (disk == nullptr || !d64_get_format_shape(disk->format, &shape)) {
+        return result;
+    }
+    for (const normal_form form : k_normal_forms) {
+        const std::optional<normal_bytes> derived = form(disk, shape);
         if (!derived) {
             continue;
         }
-        result.matches =
-            exact_matches(dats, catalogue::digests_of(derived->first, derived->second));
+        result.matches = exact_matches(dats, catalogue::digests_of(derived->bytes, derived->size));
         if (!result.matches.empty()) {
             for (match& found : result.matches) {
-                found.normal_form = form.name;
+                found.normal_form = derived->form;
             }
             result.word = "near";
             result.shown = 0;
@@ -158,7 +170,7 @@ void tally::record(const verdict& result) {
     const std::lock_guard<std::mutex> lock(mutex_);
     std::vector<bool> matched(dats_.dats.size(), false);
     for (const match& found : result.matches) {
-        (found.normal_form == nullptr ? exact_ : near_)[static_cast<std::size_t>(found.rom)] = 1;
+        (!found.normal_form ? exact_ : near_)[static_cast<std::size_t>(found.rom)] = 1;
         matched[static_cast<std::size_t>(dats_.roms[static_cast<std::size_t>(found.rom)].dat)] =
             true;
     }

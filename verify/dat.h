@@ -82,7 +82,7 @@ enum class hash_kind { sha1, md5, crc32 };
 struct match {
     std::int32_t rom = 0;
     hash_kind by = hash_kind::sha1;
-    const char* normal_form = nullptr; // null for an exact match
+    std::optional<std::string> normal_form; // none for an exact match
     bool named = false;                // exact, under another name: a rename hint
 };
 

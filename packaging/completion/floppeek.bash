@@ -1,15 +1,21 @@
 # bash completion for floppeek: its options, short and long, the values of --jobs
-# and --unicode, and as the path disk images (.d64, .d71, .d81, .g64 in any letter
-# case), archives and folders.
+# and --unicode, DAT files for --dat, and as the path the images of every format
+# floppeek --formats lists (in any letter case), archives and folders.
 
-_floppeek_images() {
+# Folders and the files whose names end in one of the extensions of $2 (an extglob
+# alternative list).
+_floppeek_files() {
     local restore
     restore=$(shopt -p extglob)
     shopt -s extglob
-    local pattern='!*.@([dD]64|[dD]71|[dD]81|[gG]64|[zZ][iI][pP]|7[zZ]|[rR][aA][rR]|[tT][aA][rR]|[tT][gG][zZ]|[gG][zZ]|[bB][zZ]2|[xX][zZ])'
+    local pattern="!*.@($2)"
     COMPREPLY=($(compgen -d -- "$1") $(compgen -f -X "$pattern" -- "$1"))
     eval "$restore"
     compopt -o filenames 2>/dev/null
+}
+
+_floppeek_images() {
+    _floppeek_files "$1" '[dD]64|[dD]71|[dD]81|[dD]80|[dD]82|[gG]64|[gG]71|[zZ][iI][pP]|7[zZ]|[rR][aA][rR]|[tT][aA][rR]|[tT][gG][zZ]|[gG][zZ]|[bB][zZ]2|[xX][zZ]'
 }
 
 _floppeek() {
@@ -37,6 +43,10 @@ _floppeek() {
             return 0
         fi
         ;;
+    --dat)
+        _floppeek_files "$cur" '[dD][aA][tT]|[xX][mM][lL]|[zZ][iI][pP]|[gG][zZ]|[bB][zZ]2|[xX][zZ]'
+        return 0
+        ;;
     --extract)
         COMPREPLY=($(compgen -d -- "$cur"))
         compopt -o filenames 2>/dev/null
@@ -46,7 +56,7 @@ _floppeek() {
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "-d -b -f -s -w -e --recursive --json --jobs= --unicode
                                  --unicode= --extract= --check --dat= --missing --make-dat=
-                                 --help --version" -- "$cur"))
+                                 --formats --help --version" -- "$cur"))
         [[ ${COMPREPLY[0]} == *= ]] && compopt -o nospace 2>/dev/null
         return 0
     fi

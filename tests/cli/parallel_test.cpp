@@ -82,6 +82,7 @@ TEST_F(cli, long_options_mix_with_short_ones) {
         "      image, a summary per DAT on standard error\n"
         "   --missing: With --dat, also list the roms no image matched\n"
         "   --make-dat=NAME: Write a DAT of the images instead of any report\n"
+        "   --formats: List the formats read, with their sizes or signatures\n"
         "   --help: Show this text\n"
         "   --version: Show the versions of floppeek, trakvol and OpenSSL\n";
     const std::string bad_jobs = "floppeek: --jobs needs a number from 1 to 256, not ";

@@ -3,6 +3,9 @@
 // folder, where the sample image and the samples folder lie ("floppeek" being the
 // built program, also after a pipe; a pipe into jq is run as written).
 #include "cli_support.h"
+#include "trakvol.h"
+
+#include <cctype>
 
 namespace {
 
@@ -48,5 +51,44 @@ TEST(readme, example_output_is_what_floppeek_prints) {
         }
         EXPECT_EQ(pclose(shell), 0) << e.command;
         EXPECT_EQ(output, e.output) << "README example: " << e.command;
+    }
+}
+
+// Every format the library reads is named wherever formats are listed: the header's
+// opening lines, the man page, the README, the packages' descriptions, the record's
+// documentation, and the shell completions' extension lists; and --formats lists them.
+TEST(documents, every_format_is_named_where_formats_are_listed) {
+    const fs::path source = FLOPPEEK_SOURCE_DIR;
+    const std::string header = slurp(source / "trakvol/trakvol.h");
+    const std::string intro = header.substr(0, header.find("#ifndef"));
+    const std::string man = slurp(source / "doc/floppeek.1");
+    const std::string readme = slurp(FLOPPEEK_README);
+    const std::string packages = slurp(source / "packaging/install.cmake");
+    const std::string record = slurp(source / "doc/json-record.md");
+    const std::string bash = slurp(source / "packaging/completion/floppeek.bash");
+    const std::string zsh = slurp(source / "packaging/completion/_floppeek");
+    const run_result table = run({"--formats"});
+    EXPECT_EQ(table.status, 0);
+    for (int32_t code = 0; code < D64_FORMAT_COUNT; ++code) {
+        d64_format_facts facts{};
+        ASSERT_TRUE(d64_get_format_facts(code, &facts));
+        const std::string name = facts.name;
+        std::string upper;
+        std::string either_case; // "[dD]64" as bash's pattern has it
+        for (const char c : name) {
+            upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            either_case += std::isalpha(static_cast<unsigned char>(c))
+                               ? std::string("[") + c + upper.back() + "]"
+                               : std::string(1, c);
+        }
+        SCOPED_TRACE(name);
+        EXPECT_NE(intro.find(upper), std::string::npos) << "trakvol.h's opening lines";
+        EXPECT_NE(man.find(upper), std::string::npos) << "the man page";
+        EXPECT_NE(readme.find(upper), std::string::npos) << "the README";
+        EXPECT_NE(packages.find(upper), std::string::npos) << "the packages' descriptions";
+        EXPECT_NE(record.find("\"" + name + "\""), std::string::npos) << "json-record.md";
+        EXPECT_NE(bash.find(either_case + "|"), std::string::npos) << "the bash completion";
+        EXPECT_NE(zsh.find(name + "|"), std::string::npos) << "the zsh completion";
+        EXPECT_NE(table.out.find("\n" + name + " "), std::string::npos) << "--formats";
     }
 }

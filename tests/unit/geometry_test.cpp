@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 TEST(geometry, recognises_every_accepted_length_and_nothing_near_it) {
@@ -187,19 +188,77 @@ TEST(geometry, every_row_of_the_format_table) {
         int32_t empty_free;
         track_sector file_sector; // a sector a file takes: allocated, one fewer free
         uint64_t largest;         // the longest image of the format
+        int drive;                // its description names the drive
+        track_sector first_system; // the header's or the BAM's, whichever comes first
     };
     const row rows[] = {
-        {disk_format::d64, D64_FORMAT_D64, "d64", 683, 21, 18, 144,
-         {{17, 21}, {18, 19}, {24, 19}, {25, 18}, {31, 17}}, 664, {1, 0}, 206114},
-        {disk_format::d71, D64_FORMAT_D71, "d71", 1366, 21, 18, 144,
-         {{35, 17}, {36, 21}, {53, 19}, {70, 17}}, 1328, {60, 3}, 351062},
-        {disk_format::d81, D64_FORMAT_D81, "d81", 3200, 40, 40, 296, {{1, 40}, {80, 40}}, 3160,
-         {41, 0}, 822400},
-        {disk_format::d80, D64_FORMAT_D80, "d80", 2083, 29, 39, 224,
-         {{39, 29}, {40, 27}, {53, 27}, {54, 25}, {64, 25}, {65, 23}, {77, 23}}, 2052, {51, 2}, 533248},
-        {disk_format::d82, D64_FORMAT_D82, "d82", 4166, 29, 39, 224,
-         {{77, 23}, {78, 29}, {116, 29}, {117, 27}, {154, 23}}, 4133, {151, 22}, 1066496},
+        {disk_format::d64,
+         D64_FORMAT_D64,
+         "d64",
+         683,
+         21,
+         18,
+         144,
+         {{17, 21}, {18, 19}, {24, 19}, {25, 18}, {31, 17}},
+         664,
+         {1, 0},
+         206114,
+         1541,
+         {18, 0}},
+        {disk_format::d71,
+         D64_FORMAT_D71,
+         "d71",
+         1366,
+         21,
+         18,
+         144,
+         {{35, 17}, {36, 21}, {53, 19}, {70, 17}},
+         1328,
+         {60, 3},
+         351062,
+         1571,
+         {18, 0}},
+        {disk_format::d81,
+         D64_FORMAT_D81,
+         "d81",
+         3200,
+         40,
+         40,
+         296,
+         {{1, 40}, {80, 40}},
+         3160,
+         {41, 0},
+         822400,
+         1581,
+         {40, 0}},
+        {disk_format::d80,
+         D64_FORMAT_D80,
+         "d80",
+         2083,
+         29,
+         39,
+         224,
+         {{39, 29}, {40, 27}, {53, 27}, {54, 25}, {64, 25}, {65, 23}, {77, 23}},
+         2052,
+         {51, 2},
+         533248,
+         8050,
+         {38, 0}},
+        {disk_format::d82,
+         D64_FORMAT_D82,
+         "d82",
+         4166,
+         29,
+         39,
+         224,
+         {{77, 23}, {78, 29}, {116, 29}, {117, 27}, {154, 23}},
+         4133,
+         {151, 22},
+         1066496,
+         8250,
+         {38, 0}},
     };
+    std::vector<int32_t> covered;
     for (const row& r : rows) {
         SCOPED_TRACE(r.name);
         test_image image = image_formatted_as(r.format, false, "ROWS", "RW");
@@ -229,6 +288,23 @@ TEST(geometry, every_row_of_the_format_table) {
         ASSERT_TRUE(d64_get_format_facts(r.code, &facts));
         EXPECT_STREQ(facts.name, r.name);
         EXPECT_EQ(facts.largest_image, r.largest);
+        EXPECT_EQ(facts.description, "Commodore " + std::to_string(r.drive));
+        // The shape: the lengths the image has, its first system track, its empty count.
+        d64_format_shape shape{};
+        ASSERT_TRUE(d64_get_format_shape(r.code, &shape));
+        EXPECT_EQ(shape.empty_free_blocks, r.empty_free);
+        EXPECT_EQ(shape.signature, nullptr);
+        uint64_t end = 0;
+        ASSERT_TRUE(d64_get_track_offset(r.code, shape.max_tracks + 1, &end));
+        EXPECT_EQ(end + (shape.error_bytes ? end / 256 : 0), r.largest);
+        ASSERT_TRUE(d64_get_track_offset(r.code, shape.standard_tracks + 1, &end));
+        EXPECT_EQ(end, image.bytes.size());
+        uint64_t system = 0;
+        ASSERT_TRUE(d64_get_track_offset(r.code, shape.first_system_track, &system));
+        EXPECT_EQ(system,
+                  static_cast<uint64_t>(image_sector(image, r.first_system) - image.bytes.data()));
+        EXPECT_FALSE(d64_get_track_offset(r.code, shape.max_tracks + 2, &end));
+        covered.push_back(r.code);
 
         // The BAM entry of the file's track, wherever the format keeps it.
         uint8_t before = 0;
@@ -245,10 +321,32 @@ TEST(geometry, every_row_of_the_format_table) {
         ASSERT_TRUE(d64_count_free_sectors(used.get(), &free_blocks));
         EXPECT_EQ(free_blocks, r.empty_free - 1);
     }
+    // Every format code is a row above or a raw dump decoded into one of them.
+    for (int32_t code = 0; code < D64_FORMAT_COUNT; ++code) {
+        d64_format_shape shape{};
+        d64_format_facts facts{};
+        ASSERT_TRUE(d64_get_format_shape(code, &shape));
+        ASSERT_TRUE(d64_get_format_facts(code, &facts));
+        const bool row = std::find(covered.begin(), covered.end(), code) != covered.end();
+        EXPECT_EQ(row, shape.signature == nullptr) << facts.name;
+        EXPECT_EQ(row, facts.sectors_of == code) << facts.name;
+        if (!row) {
+            d64_format_shape decoded{};
+            ASSERT_TRUE(d64_get_format_shape(facts.sectors_of, &decoded));
+            EXPECT_EQ(shape.empty_free_blocks, decoded.empty_free_blocks) << facts.name;
+            EXPECT_FALSE(shape.error_bytes) << facts.name;
+            EXPECT_EQ(facts.largest_image, 0u);
+        }
+    }
     d64_format_facts facts{};
+    d64_format_shape shape{};
     EXPECT_FALSE(d64_get_format_facts(D64_FORMAT_COUNT, &facts));
+    EXPECT_FALSE(d64_get_format_shape(D64_FORMAT_COUNT, &shape));
     ASSERT_TRUE(d64_get_format_facts(D64_FORMAT_G71, &facts));
     EXPECT_STREQ(facts.name, "g71");
+    EXPECT_STREQ(facts.description, "Commodore 1571, GCR track dump");
     EXPECT_EQ(facts.sectors_of, D64_FORMAT_D71);
-    EXPECT_EQ(facts.largest_image, 0u);
+    ASSERT_TRUE(d64_get_format_shape(D64_FORMAT_G71, &shape));
+    EXPECT_STREQ(shape.signature, "GCR-1571");
+    EXPECT_STREQ(shape.dump_family, "g71");
 }
