@@ -6,7 +6,7 @@
 #include "outputs.h"
 #include "trakvol.h"
 
-#include <openssl/crypto.h>
+#include <nettle/version.h>
 
 #include <algorithm>
 #include <charconv>
@@ -74,13 +74,13 @@ void help(const char* program_name) {
     std::printf("   --make-dat=NAME: Write a DAT of the images instead of any report\n");
     std::printf("   --formats: List the formats read, with their sizes or signatures\n");
     std::printf("   --help: Show this text\n");
-    std::printf("   --version: Show the versions of floppeek, trakvol and OpenSSL\n");
+    std::printf("   --version: Show the versions of floppeek, trakvol and Nettle\n");
 }
 
 void version() {
     std::printf("floppeek " FLOPPEEK_FULL_VERSION " (trakvol %d.%d.%d)\n", TRAKVOL_VERSION_MAJOR,
                 TRAKVOL_VERSION_MINOR, TRAKVOL_VERSION_PATCH);
-    std::printf("%s\n", OpenSSL_version(OPENSSL_VERSION));
+    std::printf("GNU Nettle %d.%d\n", nettle_version_major(), nettle_version_minor());
 }
 
 // --jobs takes a whole number from 1 to k_max_jobs; anything else ends the run.

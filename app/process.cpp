@@ -202,6 +202,12 @@ int process_run(run_state& run, const char* path, const char* pattern) {
 
 int process_input(const command_line& options, const char* path, const char* pattern) {
     run_state run{options, {}, std::nullopt, std::nullopt};
+    std::string missing;
+    if ((options.opt_json || !options.opt_dats.empty() || options.opt_make_dat != nullptr) &&
+        !catalogue::needs_crc32(&missing)) {
+        std::fprintf(stderr, "floppeek: %s\n", missing.c_str());
+        return 1;
+    }
     if (!process_load_dats(run)) {
         return 1;
     }

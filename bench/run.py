@@ -13,7 +13,9 @@ against the D64 images, the cost of --check against -w and of --check --json aga
 --json, the cost of --dat with a DAT of 100,000 roms against --json and that DAT's
 load time and memory over one image, the cost of --recursive -w over the
 same disks written as G64 track dumps against the D64s, the cost of --extract of
-every file into /dev/shm against tar -x of the same files there, and the peak resident memory of floppeek. A third baseline, read_files, only reads every
+every file into /dev/shm against tar -x of the same files there, and the peak resident memory of floppeek;
+and, first, the start-up: one image per process, floppeek's listing, wide listing and
+BAM report against cc1541's listing. A third baseline, read_files, only reads every
 file whole: the floor for any folder walk.
 
     python3 bench/run.py                  # N = 100 and 2000, 7 runs each
@@ -64,6 +66,11 @@ MAX_D82_OVER_D64_PER_BYTE = 1.1
 MAX_G64_OVER_D64 = 2.0
 # --extract of every image into a RAM-backed folder against tar -x of the same files.
 MAX_EXTRACT_OVER_TAR = 1.25
+# One image per process, as scripts and file-manager previews run it: the listing,
+# the wide listing and the BAM report of the sample image against cc1541's listing
+# of it (median wall time per run, interleaved rounds).
+MAX_STARTUP_OVER_CC1541 = 1.5
+STARTUP_RUNS = 200
 # The gains from more jobs are judged on large folders only: 100 images take a few
 # milliseconds, where starting the threads and the first touch of each one's memory
 # weigh as much as the work.
@@ -77,7 +84,8 @@ def build(build_dir):
                    stdout=subprocess.DEVNULL)
     return (os.path.join(build_dir, "floppeek"),
             os.path.join(build_dir, "bench", "make_image_set"),
-            os.path.join(build_dir, "bench", "read_files"))
+            os.path.join(build_dir, "bench", "read_files"),
+            os.path.join(build_dir, "bench", "spawn_time"))
 
 
 def timed(argv, rss_file):
@@ -190,8 +198,32 @@ def zlib_crc(data):
     return zlib.crc32(data)
 
 
+def bench_startup(tools, runs):
+    """Median wall time per process of one image's listing, wide listing and BAM report
+    against cc1541's listing of the same image; None when cc1541 is missing."""
+    floppeek, _, _, spawn_time = tools
+    if shutil.which("cc1541") is None:
+        print("\nstart-up: cc1541 is not installed, no comparison")
+        return None
+    image = os.path.join(os.path.dirname(floppeek), "sample.d64")
+    commands = {"floppeek": [floppeek, image], "floppeek -w": [floppeek, "-w", image],
+                "floppeek -b": [floppeek, "-b", image], "cc1541": ["cc1541", image]}
+    samples = {name: [] for name in commands}
+    for _ in range(max(1, runs)):
+        for name, argv in commands.items():
+            out = subprocess.run([spawn_time, str(STARTUP_RUNS // max(1, runs) + 1), *argv],
+                                 check=True, capture_output=True, text=True).stdout
+            samples[name].append(float(out))
+    median = {name: statistics.median(values) for name, values in samples.items()}
+    print(f"\nstart-up, one image per process ({STARTUP_RUNS} runs each, median ms): " +
+          "   ".join(f"{name} {value:.2f}" for name, value in median.items()))
+    ratio = max(median[name] for name in commands if name != "cc1541") / median["cc1541"]
+    print(f"  slowest floppeek / cc1541 = {ratio:.2f}")
+    return ratio
+
+
 def bench_folder(tools, count, runs, work):
-    floppeek, generator, read_files = tools
+    floppeek, generator, read_files, _ = tools
     folder = os.path.join(work, f"images{count}")
     os.makedirs(folder)
     subprocess.run([generator, folder, str(count)], check=True)
@@ -311,6 +343,7 @@ def main():
     args = parser.parse_args()
 
     tools = build(args.build_dir)
+    startup = bench_startup(tools, args.runs)
     work = tempfile.mkdtemp(prefix="floppeek-bench.")
     try:
         results = [bench_folder(tools, n, args.runs, work) for n in args.counts]
@@ -318,6 +351,9 @@ def main():
         shutil.rmtree(work)
 
     missed = []
+    if startup is not None and startup > MAX_STARTUP_OVER_CC1541:
+        missed.append(f"start-up, slowest floppeek / cc1541 {startup:.2f} > "
+                      f"{MAX_STARTUP_OVER_CC1541}")
     limits = [("wide", MAX_WIDE_OVER_MD5SUM, "floppeek -w / md5sum", True),
               ("wide_sequential", MAX_WIDE_SEQUENTIAL_OVER_MD5SUM, "floppeek -w --jobs=1 / md5sum",
                False),

@@ -113,8 +113,13 @@ struct image_digests {
 };
 
 // digests_of() :
-//   The digests of `size` bytes, each computed once.
+//   The digests of `size` bytes, each computed once. Call needs_crc32() first.
 image_digests digests_of(const std::uint8_t* bytes, std::size_t size);
+
+// needs_crc32() :
+//   Loads zlib, whose CRC-32 digests_of() uses, for a run that needs digests.
+//   @return false, with the line to print in *message, when it cannot be loaded.
+bool needs_crc32(std::string* message);
 
 struct image_facts {
     d64_format format = D64_FORMAT_D64;

@@ -2,9 +2,6 @@
 // and with the rules of the reports that print them.
 #include "catalogue.h"
 
-#include <openssl/evp.h>
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstring>
 #include <fnmatch.h>
@@ -144,23 +141,6 @@ void read_bam(const d64_disk* disk, image_facts& facts) {
 }
 
 } // namespace
-
-image_digests digests_of(const std::uint8_t* bytes, std::size_t size) {
-    image_digests digests;
-    digests.size = size;
-    unsigned int length = 0;
-    EVP_Digest(bytes, size, digests.md5.data(), &length, EVP_md5(), nullptr);
-    EVP_Digest(bytes, size, digests.sha1.data(), &length, EVP_sha1(), nullptr);
-    // zlib's CRC-32 takes its length as a 32-bit count: longer input goes in pieces.
-    uLong crc = crc32(0L, Z_NULL, 0);
-    for (std::size_t done = 0; done < size;) {
-        const auto piece = static_cast<uInt>(std::min<std::size_t>(size - done, 1U << 30));
-        crc = crc32(crc, bytes + done, piece);
-        done += piece;
-    }
-    digests.crc32 = static_cast<std::uint32_t>(crc);
-    return digests;
-}
 
 image_facts inspect(const d64_disk* disk, const std::uint8_t* bytes, std::size_t size,
                     d64_charset set) {

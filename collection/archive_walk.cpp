@@ -3,8 +3,7 @@
 // streamed from their parent otherwise, never extracted to disk.
 #include "walk_private.h"
 
-#include <archive.h>
-#include <archive_entry.h>
+#include "ondemand.h"
 
 #include <clocale>
 #include <fcntl.h>
@@ -17,6 +16,12 @@ namespace collection {
 namespace {
 
 using reader_ptr = std::unique_ptr<archive, decltype(&archive_read_free)>;
+
+// libarchive's functions, loaded on demand: the two ways into a walk load them
+// before anything else here runs.
+const ondemand::archive_functions& la() {
+    return *ondemand::archive_library(nullptr);
+}
 
 // A nested archive up to this size is read into memory, where every format can seek
 // in it (7z and zip need to); a larger one is streamed from its parent.
@@ -71,14 +76,14 @@ void report_failure(const std::string& path, const archive_place& place, std::st
 // stream only: an image starts with a zero sector, which tar would take for the end
 // of an empty archive.
 reader_ptr new_reader(const std::string& name) {
-    reader_ptr reader(archive_read_new(), archive_read_free);
+    reader_ptr reader(la().archive_read_new(), la().archive_read_free);
     if (reader) {
-        archive_read_support_filter_all(reader.get());
+        la().archive_read_support_filter_all(reader.get());
         if (classify_name(name) != name_kind::compressed_image) {
-            archive_read_support_format_all(reader.get());
+            la().archive_read_support_format_all(reader.get());
         }
         if (may_be_bare_stream(name)) {
-            archive_read_support_format_raw(reader.get());
+            la().archive_read_support_format_raw(reader.get());
         }
     }
     return reader;
@@ -90,12 +95,12 @@ bool read_member(archive* reader, archive_entry* entry, item& image) {
     // A bare compressed stream tells no size; 256 KiB is a D64 and some.
     constexpr std::uint64_t k_unknown_size = 256 * 1024;
     const std::uint64_t claimed =
-        entry != nullptr && archive_entry_size_is_set(entry) != 0
-            ? static_cast<std::uint64_t>(std::max<la_int64_t>(0, archive_entry_size(entry)))
+        entry != nullptr && la().archive_entry_size_is_set(entry) != 0
+            ? static_cast<std::uint64_t>(std::max<la_int64_t>(0, la().archive_entry_size(entry)))
             : k_unknown_size;
     if (!read_bounded(
             [reader](std::uint8_t* buffer, std::size_t room) {
-                return archive_read_data(reader, buffer, room);
+                return la().archive_read_data(reader, buffer, room);
             },
             claimed, image_size_limit(image.path), image.bytes)) {
         image.error = quoted("Damaged archive member", image.path);
@@ -123,7 +128,7 @@ la_ssize_t read_from_parent(archive*, void* data, const void** buffer) {
         return static_cast<la_ssize_t>(size);
     }
     const la_ssize_t got =
-        archive_read_data(source.parent, source.chunk.data(), source.chunk.size());
+        la().archive_read_data(source.parent, source.chunk.data(), source.chunk.size());
     if (got < 0) {
         source.failed = true;
         return -1;
@@ -140,7 +145,8 @@ bool walk_nested(archive* parent, const archive_place& inner, const visitor& vis
     stream_source source{parent, {}};
     bool complete = false;
     while (source.prefix.size() < k_nested_in_memory) {
-        const la_ssize_t got = archive_read_data(parent, source.chunk.data(), source.chunk.size());
+        const la_ssize_t got =
+            la().archive_read_data(parent, source.chunk.data(), source.chunk.size());
         if (got < 0) {
             report_failure(inner.path, inner, quoted("Damaged archive member", inner.path), visit);
             return false;
@@ -155,8 +161,9 @@ bool walk_nested(archive* parent, const archive_place& inner, const visitor& vis
     const int opened =
         !reader ? ARCHIVE_FATAL
         : complete
-            ? archive_read_open_memory(reader.get(), source.prefix.data(), source.prefix.size())
-            : archive_read_open(reader.get(), &source, nullptr, read_from_parent, nullptr);
+            ? la().archive_read_open_memory(reader.get(), source.prefix.data(),
+                                            source.prefix.size())
+            : la().archive_read_open(reader.get(), &source, nullptr, read_from_parent, nullptr);
     if (opened != ARCHIVE_OK) {
         report_failure(inner.path, inner, quoted("Cannot open archive", inner.label), visit);
         return !source.failed;
@@ -168,7 +175,7 @@ bool walk_nested(archive* parent, const archive_place& inner, const visitor& vis
 // A bare gzip, bzip2 or xz stream: one image, named by the file that holds it.
 void visit_bare_stream(archive* reader, const archive_place& place, const visitor& visit) {
     const std::string own_name = base_name(place.label);
-    if (archive_filter_code(reader, 0) == ARCHIVE_FILTER_NONE) {
+    if (la().archive_filter_code(reader, 0) == ARCHIVE_FILTER_NONE) {
         // Not compressed at all: no archive libarchive knows.
         report_failure(shown(place), place, quoted("Cannot open archive", place.label), visit);
         return;
@@ -199,9 +206,9 @@ void walk_open_archive(archive* reader, const archive_place& place, const visito
         std::string name;
         {
             const utf8_names names;
-            status = archive_read_next_header(reader, &entry);
+            status = la().archive_read_next_header(reader, &entry);
             if (status >= ARCHIVE_WARN) {
-                name = member_name(archive_entry_pathname(entry));
+                name = member_name(la().archive_entry_pathname(entry));
             }
         }
         if (status == ARCHIVE_EOF) {
@@ -211,18 +218,18 @@ void walk_open_archive(archive* reader, const archive_place& place, const visito
             report_failure(shown(place), place, quoted("Damaged archive", place.label), visit);
             return;
         }
-        if (archive_format(reader) == ARCHIVE_FORMAT_RAW) {
+        if (la().archive_format(reader) == ARCHIVE_FORMAT_RAW) {
             visit_bare_stream(reader, place, visit);
             return;
         }
         const name_kind kind = classify_name(name);
-        if (archive_entry_filetype(entry) != AE_IFREG || kind == name_kind::other) {
+        if (la().archive_entry_filetype(entry) != AE_IFREG || kind == name_kind::other) {
             continue;
         }
         const std::string path = joined(place.path, name);
         std::vector<std::string> members = place.members;
         members.push_back(name);
-        const bool encrypted = archive_entry_is_encrypted(entry) != 0;
+        const bool encrypted = la().archive_entry_is_encrypted(entry) != 0;
         if (kind == name_kind::image) {
             item image;
             image.path = path;
@@ -254,12 +261,18 @@ void walk_open_archive(archive* reader, const archive_place& place, const visito
 
 void walk_archive_file(const std::string& fs_path, const archive_place& place,
                        const visitor& visit) {
+    std::string missing;
+    if (ondemand::archive_library(&missing) == nullptr) {
+        report_failure(shown(place), place,
+                       quoted("Cannot open archive", place.label) + ": " + missing, visit);
+        return;
+    }
     // Only a regular file is opened: a FIFO named like an archive would block.
     const int fd = open(fs_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat status;
     reader_ptr reader = new_reader(base_name(place.label));
     if (fd < 0 || fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || !reader ||
-        archive_read_open_fd(reader.get(), fd, k_chunk) != ARCHIVE_OK) {
+        la().archive_read_open_fd(reader.get(), fd, k_chunk) != ARCHIVE_OK) {
         report_failure(shown(place), place, quoted("Cannot open archive", place.label), visit);
     } else {
         walk_open_archive(reader.get(), place, visit);
@@ -273,8 +286,13 @@ void walk_archive_file(const std::string& fs_path, const archive_place& place,
 void walk_archive_bytes(const std::string& path, const std::uint8_t* data, std::size_t size,
                         const visitor& visit) {
     const archive_place place{"", path, {}, 1};
+    std::string missing;
+    if (ondemand::archive_library(&missing) == nullptr) {
+        report_failure(path, place, quoted("Cannot open archive", path) + ": " + missing, visit);
+        return;
+    }
     reader_ptr reader = new_reader(base_name(path));
-    if (!reader || archive_read_open_memory(reader.get(), data, size) != ARCHIVE_OK) {
+    if (!reader || la().archive_read_open_memory(reader.get(), data, size) != ARCHIVE_OK) {
         report_failure(path, place, quoted("Cannot open archive", path), visit);
         return;
     }

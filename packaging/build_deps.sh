@@ -1,14 +1,15 @@
 #!/bin/sh
 # Installs, from Debian's packages, whatever of the build's and the tests' needs this
-# machine lacks: the compiler and CMake with Ninja, the libraries (OpenSSL's
-# libcrypto, libarchive, zlib, nlohmann-json, GoogleTest), and the tools the tests
-# run (cc1541 for peer-made images, jq for the README's recipes). Extra package
+# machine lacks: the compiler and CMake with Ninja, the libraries (GNU Nettle,
+# libarchive, zlib, libxml2, nlohmann-json, GoogleTest, and OpenSSL's libcrypto as the
+# tests' second implementation of the digests), and the tools the tests run (cc1541
+# for peer-made images, jq for the README's recipes). Extra package
 # names given as arguments are installed the same way (.ci/run adds its own tools).
 # Runs apt-get as root, or through sudo.
 # build_deps.sh [PACKAGE...]
 set -eu
 packages="cmake ninja-build g++ pkg-config libssl-dev libarchive-dev zlib1g-dev
-nlohmann-json3-dev libgtest-dev libxml2-dev cc1541 jq $*"
+nlohmann-json3-dev libgtest-dev libxml2-dev nettle-dev cc1541 jq $*"
 missing=""
 for package in $packages; do
     dpkg -s "$package" >/dev/null 2>&1 || missing="$missing $package"

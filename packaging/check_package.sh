@@ -1,8 +1,8 @@
 #!/bin/sh
 # Checks the Debian packages of a `package` build: lintian finds no error, the
 # shared library passes check_library.sh, the packaged program runs on that library
-# (it NEEDs libtrakvol.so.2 and carries no d64_ function of its own), and the bash
-# completion loads.
+# (it NEEDs libtrakvol.so.2 and carries no d64_ function of its own), every library
+# it loads on demand is a dependency, and the bash completion loads.
 # check_package.sh BUILD_DIR
 set -eu
 build=$1
@@ -30,6 +30,24 @@ if [ -n "$own" ]; then
     exit 1
 fi
 echo "floppeek: NEEDs libtrakvol.so.2, defines no d64_ function"
+
+# Every library the program can load by its SONAME at run time (dlopen(), no NEEDED
+# entry) comes from a package the floppeek package depends on.
+depends=$(dpkg-deb -f "$(ls "$build"/floppeek_*.deb)" Depends)
+needed=$(readelf -d "$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
+loaded=$(strings "$program" | grep -E '^lib[A-Za-z0-9_+.-]+\.so\.[0-9]+$' | sort -u |
+    grep -vxF "$needed")
+[ -n "$loaded" ] || { echo "the program names no library it loads" >&2; exit 1; }
+for soname in $loaded; do
+    package=$(dpkg -S "*/$soname" 2>/dev/null | head -n 1 | cut -d: -f1)
+    case ", $depends," in
+    *", $package"[\ ,]*) echo "loads $soname: $package is a dependency" ;;
+    *)
+        echo "floppeek loads $soname (package ${package:-unknown}), not among its dependencies: $depends" >&2
+        exit 1
+        ;;
+    esac
+done
 
 completion=$here/completion/floppeek.bash
 bash -n "$completion"

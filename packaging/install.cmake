@@ -97,7 +97,11 @@ set(exact_version "${package_version}-${package_release}")
 
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_NAME floppeek)
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_SECTION utils)
-set(CPACK_DEBIAN_PROGRAM_PACKAGE_DEPENDS "libtrakvol2 (= ${exact_version})")
+# The libraries the program loads only when a run needs them (dlopen() by SONAME:
+# archives, XML DATs, CRC-32) are no NEEDED entries, so dpkg-shlibdeps cannot find
+# them: they are listed here, and packaging/check_package.sh checks the list.
+set(CPACK_DEBIAN_PROGRAM_PACKAGE_DEPENDS
+    "libtrakvol2 (= ${exact_version}), libarchive13, libxml2, zlib1g")
 set(CPACK_DEBIAN_PROGRAM_DESCRIPTION "inspect Commodore D64, D71, D81, D80, D82, G64 and G71 disk images
  floppeek prints the directory of a Commodore floppy disk image as the drive
  shows it, a wide listing that checks and hashes every file's sector chain,
@@ -121,7 +125,7 @@ set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "read-only access to Commodore disk images 
 
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libtrakvol-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
-set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "libtrakvol2 (= ${exact_version}), libssl-dev")
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "libtrakvol2 (= ${exact_version}), nettle-dev")
 set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION "read-only access to Commodore disk images (development files)
  trakvol reads Commodore 1541 (D64), 1571 (D71), 1581 (D81), 8050 (D80) and
  8250 (D82) disk images and decodes G64 and G71 raw track dumps held in

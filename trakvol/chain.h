@@ -17,7 +17,7 @@ int32_t d64s_payload_length(const uint8_t* sector);
 bool d64s_prg_file_bump_sector_count(const uint8_t* sector, void* context);
 // Context: int32_t byte total. Adds the payload length, -1 included.
 bool d64s_prg_file_add_size_bytes(const uint8_t* sector, void* context);
-// Context: MD5_CTX. Feeds the payload; a negative length feeds nothing.
+// Context: Nettle's md5_ctx. Feeds the payload; a negative length feeds nothing.
 bool d64s_prg_file_update_md5(const uint8_t* sector, void* context);
 // Context: FILE*. Writes the payload; false when the stream refused a byte.
 bool d64s_prg_file_export(const uint8_t* sector, void* context);

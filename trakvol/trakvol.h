@@ -23,7 +23,7 @@
 #include <stdio.h>
 
 #define TRAKVOL_VERSION_MAJOR 2
-#define TRAKVOL_VERSION_MINOR 3
+#define TRAKVOL_VERSION_MINOR 4
 #define TRAKVOL_VERSION_PATCH 0
 
 #ifdef __cplusplus

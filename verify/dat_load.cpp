@@ -3,9 +3,7 @@
 // each of its roms.
 #include "dat.h"
 
-#include <archive.h>
-#include <archive_entry.h>
-#include <libxml/xmlreader.h>
+#include "ondemand.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +17,14 @@ namespace {
 using archive_ptr = std::unique_ptr<archive, decltype(&archive_read_free)>;
 using reader_ptr = std::unique_ptr<xmlTextReader, decltype(&xmlFreeTextReader)>;
 
+// The libraries' functions, loaded on demand: load_dat() loads both first.
+const ondemand::archive_functions& la() {
+    return *ondemand::archive_library(nullptr);
+}
+const ondemand::xml_functions& xml() {
+    return *ondemand::xml_library(nullptr);
+}
+
 // The DAT's bytes: a plain file or a gzip stream as one raw entry, a zip's one member.
 bool read_bytes(const std::string& path, std::string* bytes, std::string* what) {
     std::error_code error;
@@ -26,29 +32,30 @@ bool read_bytes(const std::string& path, std::string* bytes, std::string* what) 
         *what = "empty";
         return false;
     }
-    archive_ptr reader(archive_read_new(), archive_read_free);
-    archive_read_support_filter_all(reader.get());
-    archive_read_support_format_zip(reader.get());
-    archive_read_support_format_raw(reader.get());
-    if (archive_read_open_filename(reader.get(), path.c_str(), 1 << 16) != ARCHIVE_OK) {
-        *what = archive_error_string(reader.get()) != nullptr ? archive_error_string(reader.get())
-                                                              : "cannot be read";
+    archive_ptr reader(la().archive_read_new(), la().archive_read_free);
+    la().archive_read_support_filter_all(reader.get());
+    la().archive_read_support_format_zip(reader.get());
+    la().archive_read_support_format_raw(reader.get());
+    if (la().archive_read_open_filename(reader.get(), path.c_str(), 1 << 16) != ARCHIVE_OK) {
+        *what = la().archive_error_string(reader.get()) != nullptr
+                    ? la().archive_error_string(reader.get())
+                    : "cannot be read";
         return false;
     }
     archive_entry* entry = nullptr;
     int members = 0;
     for (;;) {
-        const int status = archive_read_next_header(reader.get(), &entry);
+        const int status = la().archive_read_next_header(reader.get(), &entry);
         if (status == ARCHIVE_EOF) {
             break;
         }
         if (status != ARCHIVE_OK && status != ARCHIVE_WARN) {
-            *what = archive_error_string(reader.get()) != nullptr
-                        ? archive_error_string(reader.get())
+            *what = la().archive_error_string(reader.get()) != nullptr
+                        ? la().archive_error_string(reader.get())
                         : "cannot be read";
             return false;
         }
-        if (archive_entry_filetype(entry) != AE_IFREG) {
+        if (la().archive_entry_filetype(entry) != AE_IFREG) {
             continue;
         }
         if (++members > 1) {
@@ -56,10 +63,11 @@ bool read_bytes(const std::string& path, std::string* bytes, std::string* what) 
             return false;
         }
         char buffer[1 << 16];
-        for (la_ssize_t got; (got = archive_read_data(reader.get(), buffer, sizeof buffer)) != 0;) {
+        for (la_ssize_t got;
+             (got = la().archive_read_data(reader.get(), buffer, sizeof buffer)) != 0;) {
             if (got < 0) {
-                *what = archive_error_string(reader.get()) != nullptr
-                            ? archive_error_string(reader.get())
+                *what = la().archive_error_string(reader.get()) != nullptr
+                            ? la().archive_error_string(reader.get())
                             : "cannot be read";
                 return false;
             }
@@ -107,10 +115,10 @@ rom rom_of(xmlTextReaderPtr reader, std::int32_t dat, const std::string& game) {
     rom found;
     found.dat = dat;
     found.game = game;
-    for (int more = xmlTextReaderMoveToFirstAttribute(reader); more == 1;
-         more = xmlTextReaderMoveToNextAttribute(reader)) {
-        const auto* key = reinterpret_cast<const char*>(xmlTextReaderConstLocalName(reader));
-        const xmlChar* value = xmlTextReaderConstValue(reader);
+    for (int more = xml().xmlTextReaderMoveToFirstAttribute(reader); more == 1;
+         more = xml().xmlTextReaderMoveToNextAttribute(reader)) {
+        const auto* key = reinterpret_cast<const char*>(xml().xmlTextReaderConstLocalName(reader));
+        const xmlChar* value = xml().xmlTextReaderConstValue(reader);
         if (key == nullptr || value == nullptr) {
             continue;
         }
@@ -142,15 +150,23 @@ rom rom_of(xmlTextReaderPtr reader, std::int32_t dat, const std::string& game) {
                                                   : rom_status::none;
         }
     }
-    xmlTextReaderMoveToElement(reader);
+    xml().xmlTextReaderMoveToElement(reader);
     return found;
 }
 
-// The name attribute of the element the reader stands on.
+// The name attribute of the element the reader stands on, read in place.
 std::string name_attribute(xmlTextReaderPtr reader) {
-    xmlChar* value = xmlTextReaderGetAttribute(reader, reinterpret_cast<const xmlChar*>("name"));
-    std::string name = value != nullptr ? reinterpret_cast<const char*>(value) : "";
-    xmlFree(value);
+    std::string name;
+    for (int more = xml().xmlTextReaderMoveToFirstAttribute(reader); more == 1;
+         more = xml().xmlTextReaderMoveToNextAttribute(reader)) {
+        const xmlChar* key = xml().xmlTextReaderConstLocalName(reader);
+        const xmlChar* value = xml().xmlTextReaderConstValue(reader);
+        if (key != nullptr && value != nullptr &&
+            std::string_view(reinterpret_cast<const char*>(key)) == "name") {
+            name = reinterpret_cast<const char*>(value);
+        }
+    }
+    xml().xmlTextReaderMoveToElement(reader);
     return name;
 }
 
@@ -183,32 +199,39 @@ void index_rom(catalog& into, std::int32_t index) {
 bool parse(const std::string& bytes, const std::string& path, catalog& into,
            std::string* what) {
     const auto dat = static_cast<std::int32_t>(into.dats.size());
-    reader_ptr reader(xmlReaderForMemory(bytes.data(), static_cast<int>(bytes.size()),
-                                         path.c_str(), nullptr,
-                                         XML_PARSE_NONET | XML_PARSE_NOERROR |
-                                             XML_PARSE_NOWARNING | XML_PARSE_HUGE),
-                      xmlFreeTextReader);
+    reader_ptr reader(xml().xmlReaderForMemory(bytes.data(), static_cast<int>(bytes.size()),
+                                               path.c_str(), nullptr,
+                                               XML_PARSE_NONET | XML_PARSE_NOERROR |
+                                                   XML_PARSE_NOWARNING | XML_PARSE_HUGE),
+                      xml().xmlFreeTextReader);
     if (!reader) {
         *what = "cannot be parsed";
         return false;
     }
     std::string error;
-    xmlTextReaderSetStructuredErrorHandler(reader.get(), keep_first_error, &error);
+    xml().xmlTextReaderSetStructuredErrorHandler(reader.get(), keep_first_error, &error);
     dat_file file{path, ""};
     std::string game;
     bool root_seen = false;
     bool in_header = false;
+    bool in_header_name = false; // the next text is the header's name
     const std::size_t first_rom = into.roms.size();
     int status = 0;
-    while ((status = xmlTextReaderRead(reader.get())) == 1) {
-        const int type = xmlTextReaderNodeType(reader.get());
-        const std::string name = reinterpret_cast<const char*>(
-            xmlTextReaderConstLocalName(reader.get()) != nullptr
-                ? xmlTextReaderConstLocalName(reader.get())
-                : reinterpret_cast<const xmlChar*>(""));
+    while ((status = xml().xmlTextReaderRead(reader.get())) == 1) {
+        const int type = xml().xmlTextReaderNodeType(reader.get());
+        const std::string name =
+            reinterpret_cast<const char*>(xml().xmlTextReaderConstLocalName(reader.get()) != nullptr
+                                              ? xml().xmlTextReaderConstLocalName(reader.get())
+                                              : reinterpret_cast<const xmlChar*>(""));
         if (type == XML_READER_TYPE_END_ELEMENT && name == "header") {
             in_header = false;
         }
+        if (in_header_name && (type == XML_READER_TYPE_TEXT || type == XML_READER_TYPE_CDATA)) {
+            const xmlChar* text = xml().xmlTextReaderConstValue(reader.get());
+            file.name += text != nullptr ? reinterpret_cast<const char*>(text) : "";
+            continue;
+        }
+        in_header_name = false;
         if (type != XML_READER_TYPE_ELEMENT) {
             continue;
         }
@@ -219,12 +242,10 @@ bool parse(const std::string& bytes, const std::string& path, catalog& into,
                 into.roms.resize(first_rom);
                 return false;
             }
-        } else if (name == "header" && !xmlTextReaderIsEmptyElement(reader.get())) {
+        } else if (name == "header" && !xml().xmlTextReaderIsEmptyElement(reader.get())) {
             in_header = true;
         } else if (name == "name" && in_header && file.name.empty()) {
-            xmlChar* text = xmlTextReaderReadString(reader.get());
-            file.name = text != nullptr ? reinterpret_cast<const char*>(text) : "";
-            xmlFree(text);
+            in_header_name = !xml().xmlTextReaderIsEmptyElement(reader.get());
         } else if (name == "game" || name == "machine") {
             game = name_attribute(reader.get());
         } else if (name == "rom") {
@@ -253,6 +274,10 @@ bool parse(const std::string& bytes, const std::string& path, catalog& into,
 bool load_dat(const std::string& path, catalog& into, std::string* message) {
     std::string bytes;
     std::string what;
+    if (ondemand::archive_library(&what) == nullptr || ondemand::xml_library(&what) == nullptr) {
+        *message = "Cannot use the DAT file \"" + path + "\": " + what;
+        return false;
+    }
     if (!read_bytes(path, &bytes, &what) || !parse(bytes, path, into, &what)) {
         *message = "Cannot use the DAT file \"" + path + "\": " + what;
         return false;

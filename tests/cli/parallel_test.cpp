@@ -2,7 +2,7 @@
 // standard output that cannot be written.
 #include "cli_support.h"
 
-#include <openssl/crypto.h>
+#include <nettle/version.h>
 #include <sys/stat.h>
 
 namespace {
@@ -84,10 +84,11 @@ TEST_F(cli, long_options_mix_with_short_ones) {
         "   --make-dat=NAME: Write a DAT of the images instead of any report\n"
         "   --formats: List the formats read, with their sizes or signatures\n"
         "   --help: Show this text\n"
-        "   --version: Show the versions of floppeek, trakvol and OpenSSL\n";
+        "   --version: Show the versions of floppeek, trakvol and Nettle\n";
     const std::string bad_jobs = "floppeek: --jobs needs a number from 1 to 256, not ";
-    const std::string version =
-        std::string("floppeek 1.4.3 (trakvol 2.3.0)\n") + OpenSSL_version(OPENSSL_VERSION) + "\n";
+    const std::string version = std::string("floppeek 1.4.4 (trakvol 2.4.0)\nGNU Nettle ") +
+                                std::to_string(nettle_version_major()) + "." +
+                                std::to_string(nettle_version_minor()) + "\n";
     struct row {
         std::vector<std::string> args;
         int status;
