@@ -72,6 +72,29 @@ TEST_F(cli, check_prints_a_verdict_per_image_and_counts_the_damaged_ones) {
     EXPECT_NE(extracted.err.find("extracted: b-damaged.d64/lost-5-0.prg\n"), std::string::npos);
     EXPECT_EQ(slurp(out / "b-damaged.d64/lost-5-0.prg"), std::string(100, '\2'));
     EXPECT_EQ(slurp(out / "b-damaged.d64/lost-1-10.prg"), std::string(300 - 254, '\1'));
+
+    // A problem's sector list is cut after 8; past 1000 problems, one too_many line.
+    test_image unused = image_formatted(35, false, "UNUSED", "UN");
+    for (int sector = 0; sector < 10; ++sector) {
+        image_allocate(unused, {3, sector});
+    }
+    const run_result cut = run({"--check", save(unused, "unused.d64")});
+    EXPECT_EQ(cut.out, dir.string() + "/unused.d64: 1 warning\n"
+                       "  warning allocated_unused 3/0 3/1 3/2 3/3 3/4 3/5 3/6 3/7 ... (10 "
+                       "sectors)\n");
+    test_image hostile = image_formatted_as(disk_format::d81, true, "HOSTILE", "HO");
+    for (int slot = 0; slot < 296; ++slot) {
+        image_set_entry(hostile, slot, test_entry{0x02, petscii_name("X"), {1, 0}, 1});
+    }
+    image_set_error(hostile, {1, 0}, 5);
+    image_allocate(hostile, {3, 0});
+    const run_result many = run({"--check", save(hostile, "hostile.d81")});
+    // Each entry: unclosed, used_but_free, unreadable; 295 shared starts; 3/0 unused.
+    EXPECT_TRUE(many.out.starts_with(dir.string() + "/hostile.d81: 592 errors, 592 warnings\n"))
+        << many.out.substr(0, 200);
+    EXPECT_TRUE(many.out.ends_with("\n  info too_many 184 more problems\n"))
+        << many.out.substr(many.out.size() - 200);
+    EXPECT_EQ(std::count(many.out.begin(), many.out.end(), '\n'), 1 + 1000 + 1);
 }
 
 // Loop files (-l) share their start on purpose and empty entries (-L) own nothing; a

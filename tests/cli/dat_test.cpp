@@ -67,6 +67,10 @@ TEST_F(cli, dat_verdicts_summary_and_missing_roms) {
     const test_image f = disk("F");
     const test_image g = disk("G");
     const test_image u = disk("U");
+    // A G64 whose one sector reads with a data checksum error: its decoded sectors
+    // alone match the DAT's D64, but a sector in error is no match.
+    const test_image h = disk("H");
+    save_bytes(gcr_write_g64(h, {{gcr_fault::data_checksum, {1, 0}}}), "set/h.g64");
     for (const auto& [name, image] : {std::pair{"a.d64", &a}, {"b.d64", &b}, {"c.d64", &c},
                                       {"d.d64", &d}, {"e.d64", &e}, {"u.d64", &u}}) {
         save(*image, std::string("set/") + name);
@@ -83,6 +87,7 @@ TEST_F(cli, dat_verdicts_summary_and_missing_roms) {
                    game("Game E", "e.d64", e_bytes, "sha1", "verified") +
                    game("Game F", "f.d64", bytes_of(f), "md5") +
                    game("Game G", "g.d64", bytes_of(g), "sha1") +
+                   game("Game H", "h.d64", bytes_of(h), "sha1") +
                    game("Game U", "u.d64", bytes_of(u), "sha1", "nodump") +
                    game("Game M", "m.d64", "not on any disk", "sha1") +
                    game("No hashes", "n.d64", "", "none") + "</datafile>\n",
@@ -98,9 +103,11 @@ TEST_F(cli, dat_verdicts_summary_and_missing_roms) {
                           "e.d64: near \"Game E\" by empty_tracks_dropped (Test Set)\n"
                           "f.g64: near \"Game F\" by g64_decoded (Test Set)\n"
                           "g.d64.gz: known \"Game G\" (Test Set)\n"
+                          "h.g64: unknown\n"
                           "u.d64: unknown\n"
+                          "missing: \"Game H\" \"h.d64\" (Test Set)\n"
                           "missing: \"Game M\" \"m.d64\" (Test Set)\n");
-    EXPECT_TRUE(result.err.ends_with("\nTest Set: have 3 of 8, bad 1, near 3, unknown images 1\n\n"))
+    EXPECT_TRUE(result.err.ends_with("\nTest Set: have 3 of 9, bad 1, near 3, unknown images 2\n\n"))
         << result.err;
     EXPECT_EQ(result.status, 0);
 
@@ -136,6 +143,14 @@ TEST_F(cli, unusable_dat_files_end_the_run_before_any_image) {
     save_bytes(gzipped.substr(0, gzipped.size() / 2), "cut.dat.gz");
     save_bytes(archive_pack(archive_kind::zip_deflated, {{"a.dat", "<datafile/>"}, {"b.dat", "<datafile/>"}}),
                "two.zip");
+    // A zip whose one member's deflated data is damaged in the middle.
+    std::string damaged = archive_pack(archive_kind::zip_deflated,
+                                       {{"big.dat", "<datafile>" + std::string(20000, ' ') +
+                                                        std::string(20000, 'q') + "</datafile>"}});
+    for (size_t at = 60; at < 90; ++at) {
+        damaged[at] = static_cast<char>(damaged[at] ^ 0x5A);
+    }
+    save_bytes(damaged, "damaged.zip");
     struct row {
         std::string file;
         std::string what; // after the file's name
@@ -146,6 +161,7 @@ TEST_F(cli, unusable_dat_files_end_the_run_before_any_image) {
         {"empty.dat", ": empty\n"},
         {"cut.dat.gz", ": truncated gzip input\n"},
         {"two.zip", ": a zip that holds more than one file\n"},
+        {"damaged.zip", ": "},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.file);
@@ -165,6 +181,7 @@ TEST_F(cli, make_dat_round_trips) {
     fs::create_directories(dir / "tree/sub");
     save(disk("ONE"), "tree/one.d64");
     save(disk("TWO"), "tree/sub/amp&<>\x01.d64");
+    save(disk("FOUR"), "tree/caf\xC3\xA9.d64");
     save_bytes(archive_pack(archive_kind::zip_deflated, {{"in.d64", bytes_of(disk("THREE"))}}),
                "tree/z.zip");
     const std::string tree = (dir / "tree").string();
@@ -172,10 +189,12 @@ TEST_F(cli, make_dat_round_trips) {
     EXPECT_EQ(made.status, 0);
     EXPECT_NE(made.out.find("<name>Round &amp; Trip</name>"), std::string::npos);
     EXPECT_NE(made.out.find("<game name=\"sub/amp&amp;&lt;&gt;%01\">"), std::string::npos);
+    EXPECT_NE(made.out.find("<game name=\"caf\xC3\xA9\">"), std::string::npos); // UTF-8 kept
     EXPECT_EQ(made.out, run({"--make-dat=Round & Trip", "--recursive", "--jobs=1", tree}).out);
     save_bytes(made.out, "round.dat");
     const run_result back = run({"--dat", (dir / "round.dat").string(), "--recursive", tree});
-    EXPECT_EQ(back.out, "one.d64: known \"one\" (Round & Trip)\n"
+    EXPECT_EQ(back.out, "caf\xC3\xA9.d64: known \"caf\xC3\xA9\" (Round & Trip)\n"
+                        "one.d64: known \"one\" (Round & Trip)\n"
                         "sub/amp&<>?.d64: known \"sub/amp&<>%01\" (Round & Trip) as "
                         "\"amp&<>%01.d64\"\n"
                         "z.zip/in.d64: known \"z.zip/in\" (Round & Trip)\n");
