@@ -1,8 +1,9 @@
 // Writes a folder of realistic full disks for the benchmark:
-// make_image_set FOLDER COUNT [d81|d82|g64]
+// make_image_set FOLDER COUNT [d81|d82|g64|nib]
 // Each is a 35-track image holding 25 PRG and SEQ files that fill the disk, chained
 // at the drive's usual interleave of 10 (or a D81 holding 100 of them); every tenth
-// carries error codes. With g64, the same 35-track disks as GCR track dumps.
+// carries error codes. With g64, the same 35-track disks as GCR track dumps; with nib,
+// as nibtools captures.
 #include "gcr_writer.h"
 #include "image_builder.h"
 
@@ -63,8 +64,9 @@ test_image full_disk(const disk_kind& kind, int index, std::mt19937& random) {
 
 int main(int argc, char** argv) {
     const std::string variant = argc == 4 ? argv[3] : "";
-    if (argc != 3 && !(argc == 4 && (variant == "d81" || variant == "d82" || variant == "g64"))) {
-        std::fprintf(stderr, "usage: %s FOLDER COUNT [d81|d82|g64]\n", argv[0]);
+    const bool dump = variant == "g64" || variant == "nib";
+    if (argc != 3 && !(argc == 4 && (variant == "d81" || variant == "d82" || dump))) {
+        std::fprintf(stderr, "usage: %s FOLDER COUNT [d81|d82|g64|nib]\n", argv[0]);
         return 2;
     }
     const int count = std::atoi(argv[2]);
@@ -73,12 +75,12 @@ int main(int argc, char** argv) {
     for (int index = 0; index < count; ++index) {
         char name[32];
         std::snprintf(name, sizeof name, "/disk%05d.%s", index,
-                      variant == "g64" ? "g64" : kind.extension);
+                      dump ? variant.c_str() : kind.extension);
         const test_image image = full_disk(kind, index, random);
-        if (variant == "g64") {
-            const std::string g64 = gcr_write_g64(image);
+        if (dump) {
+            const std::string bytes = variant == "g64" ? gcr_write_g64(image) : gcr_write_nib(image);
             test_image file;
-            file.bytes.assign(g64.begin(), g64.end());
+            file.bytes.assign(bytes.begin(), bytes.end());
             if (!image_save(file, argv[1] + std::string(name))) {
                 std::fprintf(stderr, "cannot write %s%s\n", argv[1], name);
                 return 1;

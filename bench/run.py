@@ -12,7 +12,7 @@ many, 100 files each) and over full D82 images (a sixth as many, 200 files each)
 against the D64 images, the cost of --check against -w and of --check --json against
 --json, the cost of --dat with a DAT of 100,000 roms against --json and that DAT's
 load time and memory over one image, the cost of --recursive -w over the
-same disks written as G64 track dumps against the D64s, the cost of --extract of
+same disks written as G64 track dumps and as NIB captures against the D64s, the cost of --extract of
 every file into /dev/shm against tar -x of the same files there, and the peak resident memory of floppeek;
 and, first, the start-up: one image per process, floppeek's listing, wide listing and
 BAM report against cc1541's listing. A third baseline, read_files, only reads every
@@ -64,6 +64,8 @@ MAX_D81_OVER_D64_PER_BYTE = 1.0
 MAX_D82_OVER_D64_PER_BYTE = 1.1
 # --recursive -w over the same disks as G64 files (decoded from GCR) and as D64s.
 MAX_G64_OVER_D64 = 2.0
+# --recursive -w over the same disks as NIB captures and as D64s.
+MAX_NIB_OVER_D64 = 2.0
 # --extract of every image into a RAM-backed folder against tar -x of the same files.
 MAX_EXTRACT_OVER_TAR = 1.25
 # One image per process, as scripts and file-manager previews run it: the listing,
@@ -240,6 +242,10 @@ def bench_folder(tools, count, runs, work):
     os.makedirs(g64_folder)
     subprocess.run([generator, g64_folder, str(count), "g64"], check=True)
     g64_files = [os.path.join(g64_folder, name) for name in os.listdir(g64_folder)]
+    nib_folder = os.path.join(work, f"nib_{count}")
+    os.makedirs(nib_folder)
+    subprocess.run([generator, nib_folder, str(count), "nib"], check=True)
+    nib_files = [os.path.join(nib_folder, name) for name in os.listdir(nib_folder)]
     dat_file = os.path.join(work, f"bench{count}.dat")
     write_dat(files, dat_file)
     zipped, gzipped = packed_copies(files, work, count)
@@ -250,6 +256,7 @@ def bench_folder(tools, count, runs, work):
         warm(d81_files)
         warm(d82_files)
         warm(g64_files)
+        warm(nib_files)
     commands = {
         "floppeek -w": [floppeek, "-w", folder],
         "floppeek -w -j1": [floppeek, "-w", "--jobs=1", folder],
@@ -269,6 +276,7 @@ def bench_folder(tools, count, runs, work):
         "floppeek -w -r d81": [floppeek, "--recursive", "-w", d81_folder],
         "floppeek -w -r d82": [floppeek, "--recursive", "-w", d82_folder],
         "floppeek -w -r g64": [floppeek, "--recursive", "-w", g64_folder],
+        "floppeek -w -r nib": [floppeek, "--recursive", "-w", nib_folder],
         "cat": ["cat", *files],
         "md5sum": ["md5sum", *files],
         "read_files": [read_files, *files],
@@ -304,6 +312,7 @@ def bench_folder(tools, count, runs, work):
         "d82_per_byte": (median["floppeek -w -r d82"] / d82_megabytes) /
                         (median["floppeek -w -r d64"] / megabytes),
         "g64": median["floppeek -w -r g64"] / median["floppeek -w -r d64"],
+        "nib": median["floppeek -w -r nib"] / median["floppeek -w -r d64"],
         "rss": max(rss[name] for name in commands
                    if name.startswith("floppeek") and " -r " not in name and "--dat" not in name),
         "recursive_rss": max(rss[name] for name in commands if " -r " in name),
@@ -322,7 +331,8 @@ def bench_folder(tools, count, runs, work):
           f"--recursive -w per byte, D81 ({d81_megabytes:.1f} MB) / D64 = "
           f"{ratios['d81_per_byte']:.2f}   "
           f"D82 ({d82_megabytes:.1f} MB) / D64 = {ratios['d82_per_byte']:.2f}")
-    print(f"  --recursive -w over the disks as G64 / as D64 = {ratios['g64']:.2f}")
+    print(f"  --recursive -w over the disks as G64 / as D64 = {ratios['g64']:.2f}   "
+          f"as NIB / as D64 = {ratios['nib']:.2f}")
     print(f"  floppeek --check / floppeek -w = {ratios['check']:.2f}   "
           f"floppeek --check --json / --json = {ratios['check_json']:.2f}")
     print(f"  floppeek --dat ({DAT_ROMS} roms) / --json = {ratios['dat']:.2f}   "
@@ -372,6 +382,7 @@ def main():
               ("d82_per_byte", MAX_D82_OVER_D64_PER_BYTE,
                "floppeek --recursive -w per byte, D82 / D64", True),
               ("g64", MAX_G64_OVER_D64, "floppeek --recursive -w, G64 / D64", True),
+              ("nib", MAX_NIB_OVER_D64, "floppeek --recursive -w, NIB / D64", True),
               ("extract", MAX_EXTRACT_OVER_TAR, "floppeek --extract / tar -x", True)]
     for count, ratios in zip(args.counts, results):
         for key, limit, what, parallel in limits:

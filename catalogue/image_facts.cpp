@@ -163,9 +163,12 @@ image_facts inspect(const d64_disk* disk, const image_digests& image, d64_charse
         }
     });
     read_bam(disk, facts);
-    d64_gcr_decode_info decode{};
-    if (d64_get_gcr_decode_info(disk, &decode)) {
+    d64_decode_facts decode{};
+    if (d64_get_decode_facts(disk, &decode)) {
         facts.decode = decode;
+        d64_format_shape shape{};
+        facts.track_captures =
+            d64_get_format_shape(disk->format, &shape) && shape.track_captures;
     }
     return facts;
 }

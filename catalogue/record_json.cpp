@@ -104,14 +104,22 @@ bool has_extended_tracks(d64_format format) {
     return d64_get_format_facts(format, &facts) && facts.extended_tracks;
 }
 
-json decode_json(const d64_gcr_decode_info& decode) {
-    return {{"tracks", decode.tracks},
-            {"half_tracks_with_data", decode.half_tracks_with_data},
-            {"sectors_ok", decode.sectors_ok},
-            {"sectors_with_error", decode.sectors_with_error},
-            {"duplicate_headers", decode.duplicate_headers},
-            {"shortest_sync_bits",
-             decode.shortest_sync_bits != 0 ? json(decode.shortest_sync_bits) : json(nullptr)}};
+// A capture's decode also tells the table entries it left out and its killer tracks.
+json decode_json(const d64_decode_facts& facts, bool track_captures) {
+    const d64_gcr_decode_info& decode = facts.decode;
+    json out = {{"tracks", decode.tracks},
+                {"half_tracks_with_data", decode.half_tracks_with_data},
+                {"sectors_ok", decode.sectors_ok},
+                {"sectors_with_error", decode.sectors_with_error},
+                {"duplicate_headers", decode.duplicate_headers},
+                {"shortest_sync_bits",
+                 decode.shortest_sync_bits != 0 ? json(decode.shortest_sync_bits) : json(nullptr)},
+                {"copies_differ", facts.copies_differ}};
+    if (track_captures) {
+        out["ignored_entries"] = facts.ignored_entries;
+        out["killer_tracks"] = facts.killer_tracks;
+    }
+    return out;
 }
 
 json bam_layout_json(d64_bam_layout layout) {
@@ -244,7 +252,7 @@ std::string record_line(const origin& where, const image_facts& facts,
         {"error_info", facts.error_info},      {"md5", hex(facts.md5)}, {"sha1", hex(facts.sha1)},
         {"crc32", crc32_hex(facts.crc32)}};
     if (facts.decode) {
-        record["decode"] = decode_json(*facts.decode);
+        record["decode"] = decode_json(*facts.decode, facts.track_captures);
     }
     record["disk"] = disk_json(facts);
     json files = json::array();

@@ -17,14 +17,11 @@
 
 namespace collection {
 
-// A raw track dump (G64, G71) may be of any length: 84 tracks of 7928 bytes are
-// some 670 KiB, and files with larger tracks exist; 8 MiB holds any.
-inline constexpr std::size_t k_largest_track_dump_bytes = 8 << 20;
-
 // The most bytes an image of this name may have: the limit of every read of it. A
-// raw track dump's name (".g64", ".g71", compressed or not) allows
-// k_largest_track_dump_bytes; any other name the longest sector image of any format
-// the library reads (whatever its extension says, the length tells the format).
+// raw track dump's name (".g64", ".nib", ..., compressed or not) allows the longest
+// file of its format the library reads whole (8 MiB for a G64, an NB2 of 120
+// entries); any other name the longest sector image of any format the library reads
+// (whatever its extension says, the length tells the format).
 // Nothing is read beyond one byte more, whatever a file or member claims or unpacks to.
 std::size_t image_size_limit(std::string_view name);
 // Archives inside archives are opened this many levels deep (an archive in a

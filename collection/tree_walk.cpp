@@ -170,7 +170,11 @@ name_kind classify_name(std::string_view name) {
 std::size_t image_size_limit(std::string_view name) {
     static const std::size_t largest = largest_sector_image();
     const d64_format_facts* format = format_of_name(without_stream_suffix(name));
-    return format != nullptr && format->largest_image == 0 ? k_largest_track_dump_bytes : largest;
+    d64_format_shape shape{};
+    return format != nullptr && format->largest_image == 0 &&
+                   d64_get_format_shape(format->format, &shape)
+               ? static_cast<std::size_t>(shape.largest_file)
+               : largest;
 }
 
 bool may_be_bare_stream(std::string_view name) {

@@ -1,7 +1,7 @@
-// Fuzz target: the GCR decoder on any bytes behind the G64 signature (added when the
-// input has neither it nor the G71's). Besides the sanitizers' checks it aborts when the decode summary
-// does not add up or a report on the decoded disk breaks one of the properties of
-// report_check_failure().
+// Fuzz target: the decoder of raw track dumps on any bytes behind the G64 signature
+// (added when the input has none of the G64's, the G71's and the NIB's). Besides the
+// sanitizers' checks it aborts when the decode summary does not add up or a report on
+// the decoded disk breaks one of the properties of report_check_failure().
 #include "report_checks.h"
 #include "trakvol.h"
 
@@ -13,11 +13,19 @@
 namespace {
 
 constexpr char k_signature[] = "GCR-1541";
-constexpr char k_g71_signature[] = "GCR-1571";
 constexpr size_t k_signature_length = 8;
 
-bool starts_with(const uint8_t* data, size_t size, const char* signature) {
-    return size >= k_signature_length && std::memcmp(data, signature, k_signature_length) == 0;
+// The input starts with the signature of a dump format.
+bool has_dump_signature(const uint8_t* data, size_t size) {
+    for (int32_t code = 0; code < D64_FORMAT_COUNT; ++code) {
+        d64_format_shape shape{};
+        if (d64_get_format_shape(code, &shape) && shape.signature != nullptr &&
+            size >= std::strlen(shape.signature) &&
+            std::memcmp(data, shape.signature, std::strlen(shape.signature)) == 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 [[noreturn]] void broken(const char* what) {
@@ -29,7 +37,7 @@ bool starts_with(const uint8_t* data, size_t size, const char* signature) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> file;
-    if (!starts_with(data, size, k_signature) && !starts_with(data, size, k_g71_signature)) {
+    if (!has_dump_signature(data, size)) {
         file.assign(k_signature, k_signature + k_signature_length);
     }
     file.insert(file.end(), data, data + size);
@@ -38,18 +46,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!d64_open_disk(&disk, file.data(), file.size(), &format)) {
         return 0;
     }
-    const bool decoded = format == D64_FORMAT_G64 || format == D64_FORMAT_G71;
-    d64_gcr_decode_info info{};
-    if (decoded && !d64_get_gcr_decode_info(disk, &info)) {
+    d64_format_shape shape{};
+    d64_get_format_shape(format, &shape);
+    const bool decoded = shape.signature != nullptr;
+    d64_decode_facts facts{};
+    if (decoded && !d64_get_decode_facts(disk, &facts)) {
         broken("no decode summary for a decoded handle");
     }
+    const d64_gcr_decode_info& info = facts.decode;
     const auto sectors = static_cast<int32_t>(disk->sector_data_size / 256);
     const bool track_count_fits = format == D64_FORMAT_G71
                                       ? info.tracks == 70
                                       : info.tracks == 35 || info.tracks == 40 || info.tracks == 42;
     if (decoded &&
         (info.tracks != disk->track_count || info.sectors_ok + info.sectors_with_error != sectors ||
-         disk->error_info_size != static_cast<uint64_t>(sectors) || !track_count_fits)) {
+         disk->error_info_size != static_cast<uint64_t>(sectors) || !track_count_fits ||
+         facts.copies_differ < 0 || facts.copies_differ > sectors)) {
         broken("the decode summary does not fit the decoded disk");
     }
     // The decoded copy must outlive the caller's bytes.

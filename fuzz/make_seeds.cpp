@@ -122,8 +122,19 @@ std::vector<std::vector<uint8_t>> archive_seeds() {
     return inputs;
 }
 
-// G64 seeds: the sample disk clean and with a fault of every kind, a 40-track disk, and
-// a G71 of a disk with files on both sides, one of its side-2 sectors damaged.
+// An NB2 of the sample's first three tracks only: its table ends after them.
+std::string nb2_of_three_tracks(const test_image& sample) {
+    nib_options options;
+    options.multi_pass = true;
+    std::string file = gcr_write_nib(sample, {}, options);
+    file[0x10 + 2 * 3] = '\0';
+    file.resize(256 + 3 * 16 * 8192);
+    return file;
+}
+
+// Raw dump seeds: the sample disk clean and with a fault of every kind, a 40-track
+// disk, a G71 of a disk with files on both sides, one of its side-2 sectors damaged,
+// and NIB and NB2 captures of the sample.
 std::vector<std::string> g64_seeds() {
     const test_image sample = image_sample();
     test_image forty = image_formatted(40, false, "FORTY", "40");
@@ -145,6 +156,11 @@ std::vector<std::string> g64_seeds() {
                                {fault::unaligned, {17, 0}}}),
         gcr_write_g64(forty),
         gcr_write_g64(sides, {{fault::data_checksum, {60, 0}}, {fault::no_data, {40, 0}}}),
+        gcr_write_nib(sample, {{fault::copies_differ, {18, 10}},
+                               {fault::killer_track, {30, 0}},
+                               {fault::data_checksum, {2, 0}},
+                               {fault::unaligned, {17, 0}}}),
+        nb2_of_three_tracks(sample),
     };
 }
 

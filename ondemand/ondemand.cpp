@@ -10,14 +10,15 @@ namespace ondemand {
 
 namespace {
 
-// A table filled from a library, or the reason it could not be. The library is
-// closed when the process ends, after every use, so that a memory checker sees all
-// of its blocks released.
+// A table filled from a library, or the reason it could not be. A library without
+// state of its own is closed when the process ends, after every use, so that a
+// memory checker sees all of the loader's blocks released; one that keeps state for
+// each thread (libxml2) stays, so that its blocks stay reachable through it.
 template <class Table> struct loaded {
     Table functions;
     bool ok = false;
     std::string message;
-    void* library = nullptr;
+    void* library = nullptr; // to close at the end, or null
 
     loaded() = default;
     loaded(loaded&& other) noexcept
@@ -45,13 +46,14 @@ bool resolve(void* library, const char* name, Pointer& pointer, std::string& mes
     return pointer != nullptr;
 }
 
-// Opens `soname` (RTLD_LOCAL: its symbols stay its own; it stays loaded to the end)
-// and fills the table with `resolve_all`.
+// Opens `soname` (RTLD_LOCAL: its symbols stay its own) and fills the table with
+// `resolve_all`; with `close_at_end` the library is closed when the process ends.
 template <class Table, class ResolveAll>
-loaded<Table> load(const char* soname, const char* package, ResolveAll resolve_all) {
+loaded<Table> load(const char* soname, const char* package, ResolveAll resolve_all,
+                   bool close_at_end = true) {
     loaded<Table> table;
     void* library = dlopen(soname, RTLD_NOW | RTLD_LOCAL);
-    table.library = library;
+    table.library = close_at_end ? library : nullptr;
     if (library == nullptr) {
         table.message = std::string(soname) + " cannot be loaded (Debian's package " + package +
                         " holds it): " + dlerror();
@@ -92,7 +94,8 @@ const xml_functions* xml_library(std::string* message) {
             bool ok = true;
             FLOPPEEK_XML_FUNCTIONS(FLOPPEEK_RESOLVE)
             return ok;
-        });
+        },
+        false);
     return result(table, message);
 }
 

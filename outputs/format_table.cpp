@@ -34,7 +34,7 @@ std::string track_range(const d64_format_shape& shape) {
 } // namespace
 
 void format_table(FILE* out) {
-    std::fprintf(out, "%-7s %-10s %-34s %-7s %-6s %s\n", "Format", "Extension", "Description",
+    std::fprintf(out, "%-7s %-10s %-40s %-7s %-6s %s\n", "Format", "Extension", "Description",
                  "Tracks", "Free", "Recognised by");
     for (std::int32_t code = 0; code < D64_FORMAT_COUNT; ++code) {
         d64_format_facts facts{};
@@ -42,7 +42,7 @@ void format_table(FILE* out) {
         if (!d64_get_format_facts(code, &facts) || !d64_get_format_shape(code, &shape)) {
             continue;
         }
-        std::fprintf(out, "%-7s %-10s %-34s %-7s %-6d %s\n", facts.name,
+        std::fprintf(out, "%-7s %-10s %-40s %-7s %-6d %s\n", facts.name,
                      ("." + std::string(facts.name)).c_str(), facts.description,
                      track_range(shape).c_str(), shape.empty_free_blocks,
                      recognised_by(shape).c_str());

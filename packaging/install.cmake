@@ -102,13 +102,13 @@ set(CPACK_DEBIAN_PROGRAM_PACKAGE_SECTION utils)
 # them: they are listed here, and packaging/check_package.sh checks the list.
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_DEPENDS
     "libtrakvol2 (= ${exact_version}), libarchive13, libxml2, zlib1g")
-set(CPACK_DEBIAN_PROGRAM_DESCRIPTION "inspect Commodore D64, D71, D81, D80, D82, G64 and G71 disk images
+set(CPACK_DEBIAN_PROGRAM_DESCRIPTION "inspect Commodore D64, D71, D81, D80, D82, G64, G71, NIB and NB2 disk images
  floppeek prints the directory of a Commodore floppy disk image as the drive
  shows it, a wide listing that checks and hashes every file's sector chain,
  the block availability map with per-sector error codes, a wildcard search,
  and a JSON record per image. It reads 1541 (D64), 1571 (D71), 1581 (D81),
- 8050 (D80) and 8250 (D82) images and raw GCR track dumps (G64, G71), single
- files, folders and whole trees
+ 8050 (D80) and 8250 (D82) images, raw GCR track dumps (G64, G71) and
+ nibtools raw dumps (NIB, NB2), single files, folders and whole trees
  of archives, shows names in Unicode and extracts files.")
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libtrakvol2)
@@ -118,8 +118,8 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/debian/triggers)
 set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "read-only access to Commodore disk images (shared library)
  trakvol reads Commodore 1541 (D64), 1571 (D71), 1581 (D81), 8050 (D80) and
- 8250 (D82) disk images and decodes G64 and G71 raw track dumps held in
- memory: geometry, BAM, directory,
+ 8250 (D82) disk images and decodes G64, G71, NIB and NB2 raw track dumps
+ held in memory: geometry, BAM, directory,
  file sector chains with their MD5, and the directory, BAM and search
  reports of floppeek. This package holds the shared library.")
 
@@ -128,8 +128,8 @@ set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "libtrakvol2 (= ${exact_version}), nettle-dev")
 set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION "read-only access to Commodore disk images (development files)
  trakvol reads Commodore 1541 (D64), 1571 (D71), 1581 (D81), 8050 (D80) and
- 8250 (D82) disk images and decodes G64 and G71 raw track dumps held in
- memory. This package holds the C
+ 8250 (D82) disk images and decodes G64, G71, NIB and NB2 raw track dumps
+ held in memory. This package holds the C
  header, the static library, the CMake package (trakvol::trakvol,
  trakvol::trakvol_static) and the pkg-config file.")
 include(CPack)

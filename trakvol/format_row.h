@@ -111,16 +111,28 @@ constexpr d64s_format d64s_with_geometry(d64s_format row) {
     return row;
 }
 
-// A decoder of raw GCR track dumps in front of a row: a file with its signature is
+// How a raw track dump holds its tracks.
+enum class d64s_dump_kind {
+    gcr_tables, // G64, G71: a table of offsets to each track's circle of GCR bytes
+    nib_capture // NIB, NB2: what the drive read of each track, 8192 bytes per pass
+};
+
+// A decoder of raw track dumps in front of a row: a file with its signature is
 // decoded into the sectors and error codes of a disk of that row's format.
 struct d64s_decoder {
     d64_format format;     // the handle's format after the decode
     d64_format row;        // the format it decodes into
     const char* name;      // as the JSON record and the file extension give it
-    const char* signature; // the file's first 8 bytes
-    // The track table's entries of one side: a side's tracks start at side *
-    // side_entries, track by track and half-track between.
+    const char* signature; // the file's first bytes
+    d64s_dump_kind kind;
+    // gcr_tables: the track table's entries of one side: a side's tracks start at
+    // side * side_entries, track by track and half-track between. nib_capture: the
+    // passes of 8192 bytes each table entry holds (1, or 16 in an NB2: four at each
+    // density).
     int32_t side_entries;
+    int32_t passes_per_entry;
+    const char* family;     // the kind of dump, shared by NIB and NB2
+    uint64_t largest_file;  // the longest file that holds anything more: a read limit
     const char* description;
 };
 

@@ -138,10 +138,29 @@ inline constexpr d64s_format k_formats[] = {
     d64s_8050_family(D64_FORMAT_D82, "d82", 2, "Commodore 8250"),
 };
 
-// Raw GCR track dumps, each decoded into the sectors of a row above.
+// A G64 of 84 tracks of 7928 bytes is some 670 KiB, and files with larger tracks
+// exist; 8 MiB holds any.
+inline constexpr uint64_t k_largest_gcr_table_file = uint64_t{8} << 20;
+// A NIB's header is 256 bytes, its track table at most 120 entries; only 84 whole and
+// half-tracks (1 to 42) are read.
+inline constexpr uint64_t k_nib_header_bytes = 256;
+inline constexpr uint64_t k_nib_pass_bytes = 8192;
+inline constexpr uint64_t k_nib_most_entries = 120;
+
+// Raw track dumps, each decoded into the sectors of a row above.
 inline constexpr d64s_decoder k_decoders[] = {
-    {D64_FORMAT_G64, D64_FORMAT_D64, "g64", "GCR-1541", 84, "Commodore 1541, GCR track dump"},
-    {D64_FORMAT_G71, D64_FORMAT_D71, "g71", "GCR-1571", 84, "Commodore 1571, GCR track dump"},
+    {D64_FORMAT_G64, D64_FORMAT_D64, "g64", "GCR-1541", d64s_dump_kind::gcr_tables, 84, 1, "g64",
+     k_largest_gcr_table_file, "Commodore 1541, GCR track dump"},
+    {D64_FORMAT_G71, D64_FORMAT_D71, "g71", "GCR-1571", d64s_dump_kind::gcr_tables, 84, 1, "g71",
+     k_largest_gcr_table_file, "Commodore 1571, GCR track dump"},
+    // The C64 Preservation Project's nibtools: each track as the drive read it, over
+    // more than a revolution; an NB2 holds 16 passes per track, four at each density.
+    {D64_FORMAT_NIB, D64_FORMAT_D64, "nib", "MNIB-1541-RAW", d64s_dump_kind::nib_capture, 0, 1,
+     "nib", k_nib_header_bytes + k_nib_most_entries * k_nib_pass_bytes,
+     "Commodore 1541, nibtools raw dump"},
+    {D64_FORMAT_NB2, D64_FORMAT_D64, "nb2", "MNIB-1541-RAW", d64s_dump_kind::nib_capture, 0, 16,
+     "nib", k_nib_header_bytes + k_nib_most_entries * 16 * k_nib_pass_bytes,
+     "Commodore 1541, nibtools multi-pass dump"},
 };
 
 // The most sectors a disk of any row has.

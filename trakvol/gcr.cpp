@@ -1,8 +1,9 @@
-// G64 and G71: each track of a 1541 or 1571 disk as the bit stream on the disk
-// surface, in GCR.
-// The decoder reads it as the drive does: it finds the syncs (10 or more one bits),
-// reads the header block after each sync and the data block after the next one,
-// and gives every sector its bytes and the error code a drive would report.
+// The GCR decoder of raw track dumps: each track of a 1541 or 1571 disk as the bit
+// stream on the disk surface (a G64's circle, a NIB's capture along the track),
+// read as the drive reads it: it finds the syncs (10 or more one bits), reads the
+// header block after each sync and the data block after the next one, and gives
+// every sector its bytes and the error code a drive would report. The front ends
+// that find each track's bytes in a file are g64.cpp and nib.cpp.
 #include "decoder.h"
 
 #include "geometry.h"
@@ -14,16 +15,7 @@
 
 namespace {
 
-// The file: its signature ("GCR-1541", "GCR-1571"), a version byte, the number of
-// track entries N (tracks 1, 1.5, 2, ...; a 1571's side 2 from entry 84 on), the
-// largest track length (16-bit little-endian), then N 32-bit offsets of the track
-// data (0: none) and N 32-bit speed entries, ignored here. Track data: a 16-bit
-// little-endian length, then that many bytes of GCR.
-constexpr uint64_t k_entry_count_offset = 9;
-constexpr uint64_t k_max_track_size_offset = 10;
-constexpr uint64_t k_tables_offset = 12;
-
-// A 1541 disk decoded from a G64 has 35 tracks, or 40 or 42 when tracks past 35 hold
+// A 1541 disk decoded from a dump has 35 tracks, or 40 or 42 when tracks past 35 hold
 // a header that reads; a 1571 disk always has its 70.
 constexpr int32_t k_forty_tracks = 40;
 
@@ -48,6 +40,7 @@ constexpr uint8_t k_data_block_id = 0x07;
 constexpr int32_t k_data_bytes = 2 + k_sector_size;
 // Bits a block may read on past the end of a track, and then some for the reader,
 // which loads 8 bytes at a time; before the track, its last bytes, for the sync scan.
+// A capture along the track has zeros there instead: nothing comes before or after.
 constexpr int64_t k_wrap_bytes = k_data_bytes * k_gcr_bits_per_byte / 8 + 12;
 constexpr int32_t k_context_bytes = 2;
 
@@ -74,15 +67,6 @@ constexpr std::array<uint16_t, 1024> make_gcr_table() {
 
 constexpr auto k_gcr_table = make_gcr_table();
 
-uint32_t read_le16(const uint8_t* bytes) {
-    return bytes[0] | uint32_t{bytes[1]} << 8U;
-}
-
-uint32_t read_le32(const uint8_t* bytes) {
-    return bytes[0] | uint32_t{bytes[1]} << 8U | uint32_t{bytes[2]} << 16U |
-           uint32_t{bytes[3]} << 24U;
-}
-
 // A sync: its run of one bits ends where the next block starts.
 struct sync_mark {
     int32_t start; // the first one bit; negative when the run began before bit 0
@@ -98,6 +82,7 @@ struct track_stream {
     int64_t bit_count = 0;
     sync_mark* syncs = nullptr;
     size_t sync_count = 0;
+    bool linear = false; // a capture along the track: no wrap-around
 };
 
 // Each sync takes 11 bits at least: 10 ones and the zero that ends them.
@@ -114,11 +99,14 @@ bool bit_at(const uint8_t* bytes, int64_t bit) {
     return ((bytes[bit / 8] >> (7 - bit % 8)) & 1U) != 0;
 }
 
-// The one bits just before the zero bit at `end`, counted back round the circle, a
-// whole byte at a time where they fill one.
+// The one bits just before the zero bit at `end`, counted back round the circle (or
+// to the start of a line), a whole byte at a time where they fill one.
 int32_t run_before(const track_stream& track, int64_t end) {
     int32_t run = 0;
     for (int64_t bit = end - 1;;) {
+        if (bit < 0 && track.linear) {
+            return run;
+        }
         bit = bit < 0 ? bit + track.bit_count : bit;
         if (bit % 8 == 7 && track.bytes[bit / 8] == 0xFF) {
             run += 8;
@@ -165,6 +153,13 @@ void find_syncs(int32_t length, track_stream& track) {
 
 void load_track(const uint8_t* data, int32_t length, track_stream& track) {
     track.bit_count = int64_t{8} * length;
+    if (track.linear) {
+        std::memset(track.bytes - k_context_bytes, 0, k_context_bytes);
+        std::memcpy(track.bytes, data, static_cast<size_t>(length));
+        std::memset(track.bytes + length, 0, static_cast<size_t>(k_wrap_bytes));
+        find_syncs(length, track);
+        return;
+    }
     for (int32_t i = 1; i <= k_context_bytes; ++i) {
         track.bytes[-i] = data[((length - i) % length + length) % length];
     }
@@ -191,6 +186,7 @@ struct decoded_block {
 decoded_block decode_block(const track_stream& track, size_t index, uint8_t* out, int32_t count) {
     const sync_mark& sync = track.syncs[index];
     const int64_t limit = index + 1 < track.sync_count ? track.syncs[index + 1].start
+                          : track.linear               ? track.bit_count
                                                        : track.syncs[0].start + track.bit_count;
     const int64_t room = std::max<int64_t>(0, (limit - sync.end) / k_gcr_bits_per_byte);
     decoded_block block;
@@ -256,18 +252,19 @@ bool read_header(const track_stream& track, size_t index, header_block* header) 
     return true;
 }
 
-// What is known of the disk while its tracks are decoded.
-struct decode_state {
-    bool id_known = false;
+// The disk id every header must carry: that of the first header of 18/0 with a
+// correct checksum, when there is one.
+struct disk_id {
+    bool known = false;
     uint8_t id[2] = {};
-    bool has_header[k_most_tracks + 1] = {}; // a header with a correct checksum
-    int32_t duplicates[k_most_tracks + 1] = {};
-    int32_t shortest_sync[k_most_tracks + 1] = {};
 };
 
 // Reads the data block after the header at sync `index` into `data`: its code.
 uint8_t read_data(const track_stream& track, size_t index, uint8_t* data) {
     uint8_t block[k_data_bytes];
+    if (track.linear && index + 1 == track.sync_count) {
+        return k_no_data_block; // the capture ends before another sync
+    }
     const size_t next = (index + 1) % track.sync_count;
     const decoded_block read = decode_block(track, next, block, k_data_bytes);
     if (read.first_invalid == 0 || block[0] != k_data_block_id) {
@@ -293,48 +290,71 @@ uint8_t read_data(const track_stream& track, size_t index, uint8_t* data) {
                : k_data_checksum;
 }
 
-// Decodes track `number` into its sectors (`sectors`, 256 bytes each, zero) and
-// their codes (`codes`). The first header of a sector gives its code unless a later
-// one reads cleanly; headers beyond the first are duplicates.
-void decode_track(const track_stream& track, int32_t number, int32_t count, uint8_t* sectors,
-                  uint8_t* codes, decode_state& state) {
+// One track decoded: every sector's bytes and code, and what the decode saw.
+struct track_result {
+    uint8_t sectors[k_most_track_sectors][k_sector_size];
+    uint8_t codes[k_most_track_sectors];
+    bool differ[k_most_track_sectors]; // two clean copies hold different bytes
+    bool has_header = false;            // a header with a correct checksum
+    int32_t duplicates = 0;
+    int32_t shortest_sync = 0;
+    int32_t errors = 0; // sectors whose code is not 1
+};
+
+// The code of a header's sector: its checksum, its disk id, then its data block.
+uint8_t header_code(const track_stream& track, size_t index, const header_block& header,
+                    const disk_id& id, uint8_t* data) {
+    if (!header.checksum_ok()) {
+        return k_header_checksum;
+    }
+    return id.known && std::memcmp(header.id, id.id, 2) != 0 ? k_id_mismatch
+                                                               : read_data(track, index, data);
+}
+
+// Decodes track `number` (`count` sectors) into `out`. The first header of a sector
+// gives its code unless a later one reads cleanly; headers beyond the first are
+// duplicates, and a clean copy after a clean one is compared with it. A sector keeps
+// the bytes of its data block with code 1 or 5, zeros with any other.
+void decode_track(const track_stream& track, int32_t number, int32_t count, const disk_id& id,
+                  track_result& out) {
+    std::memset(out.sectors, 0, size_t{k_sector_size} * static_cast<size_t>(count));
+    std::fill_n(out.differ, count, false);
+    out.has_header = false;
+    out.duplicates = 0;
+    out.shortest_sync = 0;
+    out.errors = count;
     if (track.sync_count == 0) {
-        std::fill(codes, codes + count, k_no_sync);
-        std::memset(sectors, 0, size_t{k_sector_size} * static_cast<size_t>(count));
+        std::fill_n(out.codes, count, k_no_sync);
         return;
     }
-    std::fill(codes, codes + count, k_no_header);
+    std::fill_n(out.codes, count, k_no_header);
     int32_t headers_seen[k_most_track_sectors] = {};
     uint8_t data[k_sector_size];
-    int32_t shortest = track.syncs[0].bits;
+    out.shortest_sync = track.syncs[0].bits;
     for (size_t index = 0; index < track.sync_count; ++index) {
-        shortest = std::min(shortest, track.syncs[index].bits);
+        out.shortest_sync = std::min(out.shortest_sync, track.syncs[index].bits);
         header_block header{};
         if (!read_header(track, index, &header) || header.track != number) {
             continue; // a header of another track belongs to no sector of this one
         }
-        state.has_header[number] = state.has_header[number] || header.checksum_ok();
+        out.has_header = out.has_header || header.checksum_ok();
         if (header.sector >= count) {
             continue;
         }
         const int32_t sector = header.sector;
+        uint8_t* bytes = out.sectors[sector];
         if (++headers_seen[sector] > 1) {
-            ++state.duplicates[number];
-            if (codes[sector] == k_ok) {
+            ++out.duplicates;
+            if (out.codes[sector] == k_ok) {
+                out.differ[sector] = out.differ[sector] ||
+                                     (header_code(track, index, header, id, data) == k_ok &&
+                                      std::memcmp(bytes, data, k_sector_size) != 0);
                 continue;
             }
         }
-        uint8_t code = k_header_checksum;
-        if (header.checksum_ok()) {
-            code = state.id_known && std::memcmp(header.id, state.id, 2) != 0
-                       ? k_id_mismatch
-                       : read_data(track, index, data);
-        }
-        // A later header counts only when it reads cleanly. A sector keeps the bytes
-        // of its data block with code 1 or 5, zeros with any other.
+        const uint8_t code = header_code(track, index, header, id, data);
         if (headers_seen[sector] == 1 || code == k_ok) {
-            codes[sector] = code;
-            uint8_t* bytes = sectors + k_sector_size * sector;
+            out.codes[sector] = code;
             if (code == k_ok || code == k_data_checksum) {
                 std::memcpy(bytes, data, k_sector_size);
             } else {
@@ -342,175 +362,199 @@ void decode_track(const track_stream& track, int32_t number, int32_t count, uint
             }
         }
     }
-    for (int32_t sector = 0; sector < count; ++sector) {
-        if (headers_seen[sector] == 0) {
-            std::memset(sectors + k_sector_size * sector, 0, k_sector_size);
-        }
-    }
-    state.shortest_sync[number] = shortest;
+    out.errors = static_cast<int32_t>(std::count_if(
+        out.codes, out.codes + count, [](uint8_t code) { return code != k_ok; }));
 }
 
-// The file's header and tables, checked against its size.
-struct gcr_file {
-    const uint8_t* bytes;
-    uint64_t size;
-    uint32_t entries;
-    uint32_t max_track_size;
-    int32_t side_tracks;  // of the disk it decodes into
-    int32_t side_entries; // where the next side's tracks start in the table
+// The scratch of a decode, sized for the dump's longest track: the library allocates
+// nothing but with malloc, so that C programs link it without a C++ runtime.
+struct scratch {
+    track_stream track;
+    uint8_t* block = nullptr;
+    track_result* results = nullptr; // two: the pass kept so far and the one decoded
+    track_result* best = nullptr;
+    track_result* other = nullptr;
 
-    // The data of whole track `track`, or false when the file holds none for it (no
-    // entry, offset 0, or an offset or length outside the file or the largest size).
-    bool track_data(int32_t track, const uint8_t** data, int32_t* length) const {
-        const int32_t side = (track - 1) / side_tracks;
-        const auto entry = static_cast<uint32_t>(side * side_entries +
-                                                 2 * (track - 1 - side * side_tracks));
-        if (entry >= entries) {
-            return false;
-        }
-        const uint64_t offset = read_le32(bytes + k_tables_offset + 4 * entry);
-        if (offset == 0 || offset > size || size - offset < 2) {
-            return false;
-        }
-        const uint32_t track_length = read_le16(bytes + offset);
-        if (track_length == 0 || track_length > max_track_size ||
-            size - offset - 2 < track_length) {
-            return false;
-        }
-        *data = bytes + offset + 2;
-        *length = static_cast<int32_t>(track_length);
-        return true;
+    bool allocate(size_t longest, bool linear) {
+        block = static_cast<uint8_t*>(std::malloc(k_context_bytes + longest + k_wrap_bytes));
+        track.bytes = block != nullptr ? block + k_context_bytes : nullptr;
+        track.syncs = static_cast<sync_mark*>(
+            std::malloc(sizeof(sync_mark) * (8 * longest / k_bits_per_sync + 1)));
+        track.linear = linear;
+        results = static_cast<track_result*>(std::malloc(2 * sizeof(track_result)));
+        best = results;
+        other = results != nullptr ? results + 1 : nullptr;
+        return block != nullptr && track.syncs != nullptr && results != nullptr;
     }
-
-    int32_t half_tracks_with_data() const {
-        int32_t count = 0;
-        for (uint32_t entry = 1; entry < entries; entry += 2) {
-            count += read_le32(bytes + k_tables_offset + 4 * entry) != 0 ? 1 : 0;
-        }
-        return count;
+    void release() {
+        std::free(block);
+        std::free(track.syncs);
+        std::free(results);
     }
 };
 
-// The id of the disk: that of the first header of 18/0 with a correct checksum.
-void find_disk_id(const gcr_file& file, const d64s_place& header_sector, track_stream& track,
-                  decode_state& state) {
-    const uint8_t* data = nullptr;
-    int32_t length = 0;
-    if (!file.track_data(header_sector.track, &data, &length)) {
-        return;
+// The id of the disk: that of the first header of 18/0 with a correct checksum, in
+// the first copy of its track.
+disk_id find_disk_id(const d64s_dump_tracks& dump, const d64s_place& header_sector,
+                     track_stream& track) {
+    disk_id id;
+    const d64s_dump_tracks::whole_track& source = dump.tracks[header_sector.track];
+    if (source.passes == 0 || source.killer) {
+        return id;
     }
-    load_track(data, length, track);
+    load_track(source.data[0], source.length[0], track);
     for (size_t index = 0; index < track.sync_count; ++index) {
         header_block header{};
         if (read_header(track, index, &header) && header.track == header_sector.track &&
             header.sector == header_sector.sector && header.checksum_ok()) {
-            std::memcpy(state.id, header.id, 2);
-            state.id_known = true;
-            return;
+            std::memcpy(id.id, header.id, 2);
+            id.known = true;
+            break;
+        }
+    }
+    return id;
+}
+
+// Decodes every copy of a track and keeps the one with the fewest sectors in error
+// (the first on a tie) in work.best.
+void decode_passes(const d64s_dump_tracks::whole_track& source, int32_t number, int32_t count,
+                   const disk_id& id, scratch& work) {
+    for (int32_t pass = 0; pass < source.passes; ++pass) {
+        load_track(source.data[pass], source.length[pass], work.track);
+        track_result& into = pass == 0 ? *work.best : *work.other;
+        decode_track(work.track, number, count, id, into);
+        if (pass > 0 && work.other->errors < work.best->errors) {
+            std::swap(work.best, work.other);
         }
     }
 }
 
 // The handle and, behind it, what the decode found and the decoded image.
-struct gcr_handle {
+struct dump_handle {
     d64_disk disk;
     d64_gcr_decode_info info;
+    int32_t copies_differ;
+    int32_t ignored_entries;
+    int32_t killer_tracks;
 };
 
-} // namespace
+// What the decode saw on each track, for the handle's info.
+struct disk_tally {
+    bool has_header[k_most_tracks + 1] = {};
+    int32_t duplicates[k_most_tracks + 1] = {};
+    int32_t shortest_sync[k_most_tracks + 1] = {};
+    int32_t copies_differ[k_most_tracks + 1] = {};
+};
 
-bool d64s_decode_gcr(const d64s_decoder& decoder, d64_disk** out_disk, const uint8_t* bytes,
-                     uint64_t size) {
-    const d64s_format& row = d64s_row_of(decoder.row);
-    if (size < k_tables_offset) {
-        return false;
+void tally_track(const track_result& result, int32_t number, int32_t count, disk_tally& tally) {
+    tally.has_header[number] = result.has_header;
+    tally.duplicates[number] = result.duplicates;
+    tally.shortest_sync[number] = result.shortest_sync;
+    tally.copies_differ[number] =
+        static_cast<int32_t>(std::count(result.differ, result.differ + count, true));
+}
+
+// What the decode found on the disk's tracks: those past its last are not the disk's.
+void fill_info(const disk_tally& tally, const uint8_t* codes, int32_t tracks, int32_t sectors,
+               dump_handle& handle) {
+    d64_gcr_decode_info& info = handle.info;
+    info.tracks = tracks;
+    for (int32_t index = 0; index < sectors; ++index) {
+        (codes[index] == k_ok ? info.sectors_ok : info.sectors_with_error) += 1;
     }
-    const gcr_file file{bytes,
-                        size,
-                        bytes[k_entry_count_offset],
-                        read_le16(bytes + k_max_track_size_offset),
-                        d64s_side_tracks(row),
-                        decoder.side_entries};
-    if (size < k_tables_offset + 8 * uint64_t{file.entries}) {
-        return false;
+    for (int32_t number = 1; number <= tracks; ++number) {
+        info.duplicate_headers += tally.duplicates[number];
+        handle.copies_differ += tally.copies_differ[number];
+        if (tally.shortest_sync[number] != 0 &&
+            (info.shortest_sync_bits == 0 || tally.shortest_sync[number] < info.shortest_sync_bits)) {
+            info.shortest_sync_bits = tally.shortest_sync[number];
+        }
+    }
+}
+
+// Decodes every track of the dump into the image of a new handle.
+d64s_decode_result decode_tracks(const d64s_decoder& decoder, const d64s_dump_tracks& dump,
+                                 d64_disk** out_disk) {
+    const d64s_format& row = d64s_row_of(decoder.row);
+    size_t longest = 1;
+    for (const d64s_dump_tracks::whole_track& source : dump.tracks) {
+        for (int32_t pass = 0; pass < source.passes; ++pass) {
+            longest = std::max(longest, static_cast<size_t>(source.length[pass]));
+        }
     }
     // Room for the most tracks the disk may have, sectors then codes; the codes move
     // up behind the sectors of the tracks the disk turns out to have.
     const int32_t most_sectors = d64s_row_sectors(row, row.max_tracks);
     const size_t image_size = size_t{k_sector_size + 1} * static_cast<size_t>(most_sectors);
-    // Every sector is written below: its data, or zeros.
-    auto* handle = static_cast<gcr_handle*>(std::malloc(sizeof(gcr_handle) + image_size));
-    *out_disk = reinterpret_cast<d64_disk*>(handle);
-    // Scratch for one track: its bytes with the wrap-around, and its syncs.
-    const size_t longest = file.max_track_size;
-    track_stream track;
-    auto* scratch = static_cast<uint8_t*>(std::malloc(k_context_bytes + longest + k_wrap_bytes));
-    track.bytes = scratch != nullptr ? scratch + k_context_bytes : nullptr;
-    track.syncs = static_cast<sync_mark*>(
-        std::malloc(sizeof(sync_mark) * (8 * longest / k_bits_per_sync + 1)));
-    if (handle == nullptr || scratch == nullptr || track.syncs == nullptr) {
-        std::free(scratch);
-        std::free(track.syncs);
+    auto* handle = static_cast<dump_handle*>(std::malloc(sizeof(dump_handle) + image_size));
+    scratch work;
+    if (handle == nullptr || !work.allocate(longest, dump.linear)) {
+        work.release();
         std::free(handle);
         *out_disk = nullptr;
-        return false;
+        return d64s_decode_result::failed;
     }
     uint8_t* image = reinterpret_cast<uint8_t*>(handle + 1);
     uint8_t* codes = image + size_t{k_sector_size} * static_cast<size_t>(most_sectors);
 
-    decode_state state;
-    find_disk_id(file, row.header, track, state);
+    const disk_id id = find_disk_id(dump, row.header, work.track);
+    // Some 2.5 KiB; the handle's block holds the decoded image.
+    disk_tally tally;
     for (int32_t number = 1; number <= row.max_tracks; ++number) {
         const int32_t first = row.track_start[number];
         const int32_t count = row.track_sectors[number];
-        const uint8_t* data = nullptr;
-        int32_t length = 0;
-        if (!file.track_data(number, &data, &length)) {
+        uint8_t* sectors = image + int64_t{k_sector_size} * first;
+        const d64s_dump_tracks::whole_track& source = dump.tracks[number];
+        if (source.passes == 0 || source.killer) {
             std::fill_n(codes + first, count, k_no_sync);
-            std::memset(image + int64_t{k_sector_size} * first, 0,
-                        size_t{k_sector_size} * static_cast<size_t>(count));
+            std::memset(sectors, 0, size_t{k_sector_size} * static_cast<size_t>(count));
             continue;
         }
-        load_track(data, length, track);
-        decode_track(track, number, count, image + int64_t{k_sector_size} * first, codes + first,
-                     state);
+        decode_passes(source, number, count, id, work);
+        std::memcpy(sectors, work.best->sectors, size_t{k_sector_size} * static_cast<size_t>(count));
+        std::copy_n(work.best->codes, count, codes + first);
+        tally_track(*work.best, number, count, tally);
     }
-    std::free(scratch);
-    std::free(track.syncs);
+    work.release();
 
     // The least tracks, or 40 or the most when a track past the least holds a header
     // that reads.
     int32_t tracks = row.min_tracks;
     for (int32_t number = row.min_tracks + 1; number <= row.max_tracks; ++number) {
-        if (state.has_header[number]) {
+        if (tally.has_header[number]) {
             tracks = number <= k_forty_tracks ? std::max(tracks, k_forty_tracks) : row.max_tracks;
         }
     }
     const int32_t sectors = d64s_row_sectors(row, tracks);
     std::memmove(image + int64_t{k_sector_size} * sectors, codes, static_cast<size_t>(sectors));
 
-    d64_gcr_decode_info& info = handle->info;
-    info = d64_gcr_decode_info{};
-    info.tracks = tracks;
-    info.half_tracks_with_data = file.half_tracks_with_data();
-    for (int32_t index = 0; index < sectors; ++index) {
-        (codes[index] == k_ok ? info.sectors_ok : info.sectors_with_error) += 1;
-    }
-    for (int32_t number = 1; number <= tracks; ++number) {
-        info.duplicate_headers += state.duplicates[number];
-        if (state.shortest_sync[number] != 0 &&
-            (info.shortest_sync_bits == 0 ||
-             state.shortest_sync[number] < info.shortest_sync_bits)) {
-            info.shortest_sync_bits = state.shortest_sync[number];
-        }
-    }
+    handle->info = d64_gcr_decode_info{};
+    handle->info.half_tracks_with_data = dump.half_tracks_with_data;
+    handle->copies_differ = 0;
+    fill_info(tally, codes, tracks, sectors, *handle);
+    handle->ignored_entries = dump.ignored_entries;
+    handle->killer_tracks = dump.killer_tracks;
     d64_disk& disk = handle->disk;
     disk.image = image;
     disk.track_count = tracks;
     disk.sector_data_size = uint64_t{k_sector_size} * static_cast<uint64_t>(sectors);
     disk.error_info_size = static_cast<uint64_t>(sectors);
     disk.format = decoder.format;
-    return true;
+    *out_disk = &disk;
+    return d64s_decode_result::decoded;
+}
+
+} // namespace
+
+d64s_decode_result d64s_decode_dump(const d64s_decoder& decoder, d64_disk** out_disk,
+                                    const uint8_t* file, uint64_t size) {
+    // Some 9 KiB: the data of each track's copies, found before any is decoded.
+    d64s_dump_tracks dump;
+    const bool recognised = decoder.kind == d64s_dump_kind::gcr_tables
+                                ? d64s_read_gcr_tables(decoder, file, size, dump)
+                                : d64s_read_nib_capture(decoder, file, size, dump);
+    return recognised ? decode_tracks(decoder, dump, out_disk)
+                      : d64s_decode_result::not_recognised;
 }
 
 bool d64_get_gcr_decode_info(const d64_disk* disk, d64_gcr_decode_info* info) {
@@ -518,6 +562,19 @@ bool d64_get_gcr_decode_info(const d64_disk* disk, d64_gcr_decode_info* info) {
         d64s_decoder_of(static_cast<d64_format>(disk->format)) == nullptr) {
         return false;
     }
-    *info = reinterpret_cast<const gcr_handle*>(disk)->info;
+    *info = reinterpret_cast<const dump_handle*>(disk)->info;
+    return true;
+}
+
+bool d64_get_decode_facts(const d64_disk* disk, d64_decode_facts* facts) {
+    if (disk == nullptr || facts == nullptr ||
+        d64s_decoder_of(static_cast<d64_format>(disk->format)) == nullptr) {
+        return false;
+    }
+    const auto* handle = reinterpret_cast<const dump_handle*>(disk);
+    facts->decode = handle->info;
+    facts->copies_differ = handle->copies_differ;
+    facts->ignored_entries = handle->ignored_entries;
+    facts->killer_tracks = handle->killer_tracks;
     return true;
 }

@@ -95,7 +95,12 @@ bool d64_get_format_shape(int32_t format, d64_format_shape* shape) {
     shape->standard_tracks = row.min_tracks;
     shape->error_bytes = decoder == nullptr && row.error_bytes;
     shape->signature = decoder != nullptr ? decoder->signature : nullptr;
-    shape->dump_family = decoder != nullptr ? decoder->name : nullptr;
+    shape->dump_family = decoder != nullptr ? decoder->family : nullptr;
+    shape->track_captures = decoder != nullptr && decoder->kind == d64s_dump_kind::nib_capture;
+    const auto sectors = static_cast<uint64_t>(d64s_row_sectors(row, row.max_tracks));
+    shape->largest_file = decoder != nullptr
+                              ? decoder->largest_file
+                              : (k_sector_size + (row.error_bytes ? 1 : 0)) * sectors;
     shape->empty_free_blocks = empty_free_blocks(row, row.min_tracks);
     shape->first_system_track = first_system_track(row);
     return true;

@@ -1,6 +1,6 @@
 // Opening an image: its length tells the sector format (each row of the format table
-// names the lengths it accepts); a raw track dump is told by its signature and
-// decoded into the sectors of its row.
+// names the lengths it accepts); a raw track dump is told by its signature (and a
+// NIB from an NB2 by its length) and decoded into the sectors of its row.
 #include "decoder.h"
 #include "geometry.h"
 
@@ -75,13 +75,20 @@ bool d64_open_disk(d64_disk** out_disk, const uint8_t* image, uint64_t image_siz
     }
     d64_format code = found != nullptr ? found->format : D64_FORMAT_D64;
     for (const d64s_decoder& decoder : k_decoders) {
-        if (found == nullptr && image_size >= std::strlen(decoder.signature) &&
-            std::memcmp(image, decoder.signature, std::strlen(decoder.signature)) == 0) {
-            if (!d64s_decode_gcr(decoder, out_disk, image, image_size)) {
-                return false;
-            }
+        if (found != nullptr || image_size < std::strlen(decoder.signature) ||
+            std::memcmp(image, decoder.signature, std::strlen(decoder.signature)) != 0) {
+            continue;
+        }
+        // Decoders that share a signature (NIB, NB2) each tell their own form.
+        switch (d64s_decode_dump(decoder, out_disk, image, image_size)) {
+        case d64s_decode_result::not_recognised:
+            continue;
+        case d64s_decode_result::failed:
+            return false;
+        case d64s_decode_result::decoded:
             code = decoder.format;
             found = &d64s_row_of(decoder.row);
+            break;
         }
     }
     if (found == nullptr) {

@@ -1,6 +1,7 @@
 // trakvol: read-only access to Commodore disk images held in memory: 1541 (D64),
 // 1571 (D71), 1581 (D81), 8050 (D80) and 8250 (D82) disks, and the raw GCR track
-// dumps of 1541 and 1571 disks (G64, G71), decoded into their sectors. The format
+// dumps of 1541 and 1571 disks (G64, G71) and the nibtools dumps of 1541 disks (NIB,
+// NB2), decoded into their sectors. The format
 // table behind d64_get_format_facts() and d64_get_format_shape() lists them all.
 //
 // A sector image is the sector data of its tracks (256 bytes a sector, track 1
@@ -48,7 +49,7 @@ extern "C" {
 #define D64_CLOSED_FLAG 0x80   // ... clear: the file was never closed (a splat file)
 #define D64_NO_ERROR 1         // the error code of a sector without error
 
-// The disk formats. (Since 2.2; D80, D82 and G71 since 2.3.)
+// The disk formats. (Since 2.2; D80, D82 and G71 since 2.3; NIB and NB2 since 2.4.)
 typedef enum d64_format {
     D64_FORMAT_D64 = 0, // 1541: 35 to 42 tracks of 21 to 17 sectors
     D64_FORMAT_D71 = 1, // 1571: 70 tracks, side 2 (tracks 36-70) shaped as side 1
@@ -58,8 +59,11 @@ typedef enum d64_format {
                         // handle owns the decoded image
     D64_FORMAT_D80 = 4, // 8050: 77 tracks of 29 to 23 sectors
     D64_FORMAT_D82 = 5, // 8250: 154 tracks, side 2 (tracks 78-154) shaped as side 1
-    D64_FORMAT_G71 = 6  // a 1571 disk decoded from a raw GCR track dump: D71 geometry,
+    D64_FORMAT_G71 = 6, // a 1571 disk decoded from a raw GCR track dump: D71 geometry,
                         // every sector with an error code, as for a G64
+    D64_FORMAT_NIB = 7, // a 1541 disk decoded from a nibtools raw dump (NIB): the
+                        // drive's reads of each track, decoded as a G64 is (since 2.4)
+    D64_FORMAT_NB2 = 8  // the same from its multi-pass form (NB2) (since 2.4)
 } d64_format;
 
 // Handle over one image in memory. Immutable after d64_init_disk() or d64_open_disk().
@@ -86,7 +90,7 @@ typedef struct d64_format_info {
 } d64_format_info;
 
 // How many format codes there are: every d64_format is below it. (Since 2.3.)
-#define D64_FORMAT_COUNT 7
+#define D64_FORMAT_COUNT 9
 
 // What a format is, for callers that name formats or pick files by them. (Since 2.3.)
 typedef struct d64_format_facts {
@@ -144,9 +148,11 @@ bool d64_init_disk(d64_disk** out_disk, const uint8_t* image, uint64_t image_siz
 // d64_open_disk() :
 //   As d64_init_disk(), for every format: the D64 lengths first, then a D71
 //   (349696 bytes, 351062 with error codes), a D81 (819200, 822400), a D80 (533248)
-//   and a D82 (1066496; since 2.3), then a G64 by its signature "GCR-1541" and a G71
-//   by "GCR-1571" (since 2.3). `format`, when not null, receives the format found.
-//   Every other function works on the handle whatever its format. (Since 2.2.)
+//   and a D82 (1066496; since 2.3), then a G64 by its signature "GCR-1541", a G71
+//   by "GCR-1571" (since 2.3), and a NIB or an NB2 by "MNIB-1541-RAW" (an NB2 is as
+//   long as 16 passes of 8192 bytes for each entry of its track table make; since
+//   2.4). `format`, when not null, receives the format found. Every other function
+//   works on the handle whatever its format. (Since 2.2.)
 //
 //   A G64 holds each track as the drive's bit stream (a G71 those of a 1571's two
 //   sides, side 2 from the 84th entry of its track table on, decoded into a D71
@@ -160,8 +166,20 @@ bool d64_init_disk(d64_disk** out_disk, const uint8_t* image, uint64_t image_siz
 //   than 1 or 5 holds zeros. The decoded image lives in the handle and is released
 //   with it: the handle's `image` points to it, and the G64 buffer may go once the
 //   call returns.
+//
+//   A NIB holds, for each entry of its track table (whole and half-tracks), the 8192
+//   bytes the drive read from some point of the track on: more than a revolution, a
+//   line that does not wrap round. It is decoded as a G64 is, with the same codes,
+//   at bit level; of several copies of a sector the first that reads cleanly wins,
+//   else the first header's code stands. A track the file holds no data for, or that
+//   the reader marked a killer track (density byte 0x80), is code 3. An NB2 holds 16
+//   passes per entry; the four at the entry's density are decoded and the one with
+//   the fewest sectors in error kept (the first on a tie). Table entries beyond the
+//   file's data, with a half-track number above 84, or naming a track twice are left
+//   out (see d64_get_decode_facts()).
 //   @return as d64_init_disk(); `format` is written only on success. A G64 too short
-//   for its header and track tables is not recognised.
+//   for its header and track tables, or a NIB for its 256-byte header, is not
+//   recognised.
 bool d64_open_disk(d64_disk** out_disk, const uint8_t* image, uint64_t image_size,
                    d64_format* format);
 
@@ -344,6 +362,13 @@ typedef struct d64_format_shape {
     int32_t empty_free_blocks;  // the "blocks free" of a freshly formatted disk of
                                 // standard_tracks tracks
     int32_t first_system_track; // the lowest track that holds its header or its BAM
+    bool track_captures;        // a raw dump of what the drive read along each track
+                                // (NIB, NB2): its decode tells ignored table entries
+                                // and killer tracks (see d64_get_decode_facts())
+    uint64_t largest_file;      // the longest file of the format that holds anything
+                                // more: a sector image's longest length; a raw dump's
+                                // limit (8 MiB for a G64, 120 table entries of a NIB):
+                                // a reader may stop one byte past it
 } d64_format_shape;
 
 // d64_get_format_shape() :
@@ -375,9 +400,30 @@ typedef struct d64_gcr_decode_info {
 } d64_gcr_decode_info;
 
 // d64_get_gcr_decode_info() :
-//   Stores what the decode of a G64 handle found into *info. (Since 2.2.)
-//   @return false when an argument is null or the handle is not a decoded G64.
+//   Stores what the decode of a raw track dump's handle (G64, G71, NIB, NB2) found
+//   into *info; for a NIB shortest_sync_bits is measured along each capture and
+//   duplicate_headers counts every header beyond the first for a sector, so that the
+//   revolutions the capture overlaps show. (Since 2.2.)
+//   @return false when an argument is null or the handle is not a decoded dump.
 bool d64_get_gcr_decode_info(const d64_disk* disk, d64_gcr_decode_info* info);
+
+// What the decode of a raw track dump found: a G64's facts, and what the later
+// dumps add. (Since 2.4.)
+typedef struct d64_decode_facts {
+    d64_gcr_decode_info decode;     // as d64_get_gcr_decode_info() gives it
+    int32_t copies_differ;   // sectors of which two clean copies hold different bytes:
+                             // weak bits, or a disk that changed under the head
+    int32_t ignored_entries; // NIB, NB2: track table entries left out (beyond the
+                             // file's data, a half-track number above 84, a track named
+                             // twice); 0 for other dumps
+    int32_t killer_tracks;   // NIB, NB2: whole tracks the reader marked as killer
+                             // tracks (all one bits); 0 for other dumps
+} d64_decode_facts;
+
+// d64_get_decode_facts() :
+//   Stores what the decode of a raw track dump's handle found into *facts. (Since 2.4.)
+//   @return false when an argument is null or the handle is not a decoded dump.
+bool d64_get_decode_facts(const d64_disk* disk, d64_decode_facts* facts);
 
 // d64_are_track_and_sector_valid() :
 //   @return true when track/sector addresses a sector of this image: tracks from 1,

@@ -71,6 +71,8 @@ TEST_F(cli, dat_verdicts_summary_and_missing_roms) {
     // alone match the DAT's D64, but a sector in error is no match.
     const test_image h = disk("H");
     save_bytes(gcr_write_g64(h, {{gcr_fault::data_checksum, {1, 0}}}), "set/h.g64");
+    const test_image n = disk("N");
+    save_bytes(gcr_write_nib(n), "set/n.nib");
     for (const auto& [name, image] : {std::pair{"a.d64", &a}, {"b.d64", &b}, {"c.d64", &c},
                                       {"d.d64", &d}, {"e.d64", &e}, {"u.d64", &u}}) {
         save(*image, std::string("set/") + name);
@@ -88,6 +90,7 @@ TEST_F(cli, dat_verdicts_summary_and_missing_roms) {
                    game("Game F", "f.d64", bytes_of(f), "md5") +
                    game("Game G", "g.d64", bytes_of(g), "sha1") +
                    game("Game H", "h.d64", bytes_of(h), "sha1") +
+                   game("Game N", "n.d64", bytes_of(n), "md5") +
                    game("Game U", "u.d64", bytes_of(u), "sha1", "nodump") +
                    game("Game M", "m.d64", "not on any disk", "sha1") +
                    game("No hashes", "n.d64", "", "none") + "</datafile>\n",
@@ -104,10 +107,11 @@ TEST_F(cli, dat_verdicts_summary_and_missing_roms) {
                           "f.g64: near \"Game F\" by g64_decoded (Test Set)\n"
                           "g.d64.gz: known \"Game G\" (Test Set)\n"
                           "h.g64: unknown\n"
+                          "n.nib: near \"Game N\" by nib_decoded (Test Set)\n"
                           "u.d64: unknown\n"
                           "missing: \"Game H\" \"h.d64\" (Test Set)\n"
                           "missing: \"Game M\" \"m.d64\" (Test Set)\n");
-    EXPECT_TRUE(result.err.ends_with("\nTest Set: have 3 of 9, bad 1, near 3, unknown images 2\n\n"))
+    EXPECT_TRUE(result.err.ends_with("\nTest Set: have 3 of 10, bad 1, near 4, unknown images 2\n\n"))
         << result.err;
     EXPECT_EQ(result.status, 0);
 

@@ -199,8 +199,36 @@ TEST_F(cli, damaged_g64_in_a_tree_shows_its_codes_and_decode_summary) {
                                                 {"sectors_ok", 683 - 2 - 17},
                                                 {"sectors_with_error", 2 + 17},
                                                 {"duplicate_headers", 0},
-                                                {"shortest_sync_bits", 41}}));
+                                                {"shortest_sync_bits", 41},
+                                                {"copies_differ", 0}}));
     EXPECT_EQ(record["errors"][0], (nlohmann::json{{"track", 1}, {"sector", 0}, {"code", 5}}));
+
+    // The same disk as a NIB capture, compressed in the tree: the same codes, and a
+    // killer track; its record tells what a capture adds.
+    const std::string nib = gcr_write_nib(image, {{gcr_fault::data_checksum, {1, 0}},
+                                                  {gcr_fault::missing_sector, {1, 2}},
+                                                  {gcr_fault::no_data, {35, 0}},
+                                                  {gcr_fault::killer_track, {30, 0}}});
+    fs::remove(dir / "d.G64.gz");
+    fs::remove(dir / "d.g64");
+    save_bytes(archive_pack(archive_kind::gz, {{"d.NIB", nib}}), "d.NIB.gz");
+    const run_result nib_bam = run({"--recursive", "-b", "-e", dir.string()});
+    EXPECT_NE(nib_bam.out.find("\n   1    8/21   *......****.......***  5.2..................  "
+                               "*....................\n"),
+              std::string::npos)
+        << nib_bam.out;
+    EXPECT_NE(nib_bam.out.find("\n  30    0/18   ..................     333333333333333333   "),
+              std::string::npos);
+    const nlohmann::json nib_record =
+        nlohmann::json::parse(run({"--json", save_bytes(nib, "d.nib")}).out);
+    EXPECT_EQ(nib_record["image"]["format"], "nib");
+    EXPECT_EQ(nib_record["image"]["size"], nib.size());
+    const nlohmann::json& decode = nib_record["decode"];
+    EXPECT_EQ(decode["sectors_with_error"], 2 + 17 + 18);
+    EXPECT_EQ(decode["copies_differ"], 0);
+    EXPECT_EQ(decode["ignored_entries"], 0);
+    EXPECT_EQ(decode["killer_tracks"], 1);
+    EXPECT_GE(decode["duplicate_headers"], 34);
 }
 
 // The 8050's D80 and the 8250's D82 (rows of the format table) and the 1571's G71 (the

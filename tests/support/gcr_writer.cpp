@@ -52,7 +52,7 @@ bool planted(const std::vector<planted_fault>& faults, gcr_fault what, track_sec
 }
 
 void write_sector(bit_writer& out, const test_image& image, track_sector at,
-                  const std::vector<planted_fault>& faults) {
+                  const std::vector<planted_fault>& faults, uint8_t flip = 0) {
     const uint8_t* header = image.bytes.data() + 256 * 357;
     uint8_t id2 = header[163];
     uint8_t id1 = header[162];
@@ -72,6 +72,7 @@ void write_sector(bit_writer& out, const test_image& image, track_sector at,
                                                                                       : uint8_t{7}};
     const uint8_t* bytes = image_sector(image, at);
     data.insert(data.end(), bytes, bytes + 256);
+    data[1] ^= flip; // another copy of the sector, with its own right checksum
     uint8_t sum = 0;
     for (size_t i = 1; i < data.size(); ++i) {
         sum ^= data[i];
@@ -88,7 +89,8 @@ void write_sector(bit_writer& out, const test_image& image, track_sector at,
 }
 
 std::vector<uint8_t> write_track(const test_image& image, int track,
-                                 const std::vector<planted_fault>& faults) {
+                                 const std::vector<planted_fault>& faults,
+                                 bool second_revolution = false) {
     bit_writer out;
     size_t turn = 0;
     for (int sector = 0; sector < image_track_sectors(image, track); ++sector) {
@@ -100,7 +102,9 @@ std::vector<uint8_t> write_track(const test_image& image, int track,
             out.raw(0x55, 362);
             continue;
         }
-        write_sector(out, image, at, faults);
+        const bool other =
+            second_revolution && planted(faults, gcr_fault::copies_differ, at, false);
+        write_sector(out, image, at, faults, other ? 0x5A : 0);
         if (planted(faults, gcr_fault::duplicate, at, false)) {
             write_sector(out, image, at, {});
         }
@@ -163,5 +167,75 @@ std::string gcr_write_g64(const test_image& image, const std::vector<planted_fau
         put_le(file, offset, static_cast<uint32_t>(bytes.size()), 2);
         file.append(bytes.begin(), bytes.end());
     }
+    return file;
+}
+
+namespace {
+
+constexpr size_t k_nib_header = 256;
+constexpr size_t k_nib_pass = 8192;
+
+// 8192 bytes of the track read from `start` on, round the circle: its first
+// revolution as written, the later ones with the copies a second revolution holds.
+std::vector<uint8_t> capture(const test_image& image, int track,
+                             const std::vector<planted_fault>& faults, size_t start) {
+    const std::vector<uint8_t> first = write_track(image, track, faults);
+    const std::vector<uint8_t> later = write_track(image, track, faults, true);
+    start %= first.size();
+    std::vector<uint8_t> bytes(k_nib_pass);
+    for (size_t i = 0; i < k_nib_pass; ++i) {
+        const size_t at = (start + i) % first.size();
+        bytes[i] = (start + i) / first.size() == 0 ? first[at] : later[at];
+    }
+    return bytes;
+}
+
+} // namespace
+
+std::string gcr_write_nib(const test_image& image, const std::vector<planted_fault>& faults,
+                          const nib_options& options) {
+    std::string file = "MNIB-1541-RAW";
+    file += '\x03';
+    file.resize(k_nib_header, '\0');
+    std::string data;
+    size_t entry = 0;
+    const auto add_entry = [&](int track, uint8_t density) {
+        if (!options.empty_table) {
+            file[0x10 + 2 * entry] = static_cast<char>(2 * track);
+            file[0x11 + 2 * entry] = static_cast<char>(density);
+        }
+        ++entry;
+        const bool killer = planted(faults, gcr_fault::killer_track, {track, 0}, true);
+        // A different point of the circle for each track, and for each pass.
+        const int passes = options.multi_pass ? 16 : 1;
+        for (int pass = 0; pass < passes; ++pass) {
+            const bool at_density = !options.multi_pass || pass / 4 == (density & 3);
+            std::vector<uint8_t> bytes(k_nib_pass, 0x55); // the other densities: no sync
+            if (killer) {
+                bytes.assign(k_nib_pass, 0xFF);
+            } else if (at_density) {
+                std::vector<planted_fault> pass_faults = faults;
+                if (options.multi_pass && pass % 4 == 0) {
+                    pass_faults.insert(pass_faults.end(), options.first_pass_faults.begin(),
+                                       options.first_pass_faults.end());
+                }
+                bytes = capture(image, track, pass_faults, 977 * track + 331 * (pass % 4));
+            }
+            data.append(bytes.begin(), bytes.end());
+        }
+    };
+    for (int track = 1; track <= image.tracks; ++track) {
+        if (planted(faults, gcr_fault::no_data, {track, 0}, true)) {
+            continue;
+        }
+        const int zone = zone_of(track);
+        const bool killer = planted(faults, gcr_fault::killer_track, {track, 0}, true);
+        add_entry(track, static_cast<uint8_t>((3 - zone) | (killer ? 0x80 : 0)));
+    }
+    if (options.track_named_twice) {
+        add_entry(1, 3);
+    }
+    file += data;
+    file.resize(file.size() - std::min(options.cut, file.size()));
     return file;
 }

@@ -21,6 +21,10 @@ enum class gcr_fault {
     over_the_end,    // the whole track: turned so that this sector's data block wraps
     sync_across_end, // the whole track: turned 4 bytes, its first sync over the end
     unaligned,       // the whole track: shifted by 3 bits, no sync on a byte boundary
+    // NIB and NB2 only:
+    copies_differ, // the sector's copy in the capture's second revolution holds other
+                   // bytes (with their own right checksum)
+    killer_track,  // the whole track: all one bits, its density byte marked 0x80
 };
 
 struct planted_fault {
@@ -34,5 +38,24 @@ struct planted_fault {
 // "GCR-1571", 168 entries, side 2's tracks from entry 84 on.
 std::string gcr_write_g64(const test_image& image, const std::vector<planted_fault>& faults = {},
                           bool with_half_track = false);
+
+// How a NIB is laid out besides the faults of its tracks.
+struct nib_options {
+    bool multi_pass = false;       // an NB2: 16 passes an entry, four at each density
+    bool empty_table = false;      // a very old file: no table, the entries implied
+    bool track_named_twice = false; // a last entry, with data, naming track 1 again
+    size_t cut = 0;                // bytes cut off the end of the file
+    // NB2: faults of the first of the four passes at the track's density only; the
+    // second pass reads cleanly.
+    std::vector<planted_fault> first_pass_faults;
+};
+
+// The NIB of `image` (a D64 of 35 to 42 tracks): the header "MNIB-1541-RAW" version 3,
+// a table entry per whole track with its zone's density, and for each track 8192
+// bytes read from a point of its circle that differs from track to track, over more
+// than one revolution; `no_data` leaves a track out of the table. With
+// `multi_pass`, an NB2.
+std::string gcr_write_nib(const test_image& image, const std::vector<planted_fault>& faults = {},
+                          const nib_options& options = {});
 
 #endif // FLOPPEEK_GCR_WRITER_H
