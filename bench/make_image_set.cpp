@@ -78,7 +78,8 @@ int main(int argc, char** argv) {
                       dump ? variant.c_str() : kind.extension);
         const test_image image = full_disk(kind, index, random);
         if (dump) {
-            const std::string bytes = variant == "g64" ? gcr_write_g64(image) : gcr_write_nib(image);
+            const std::string bytes =
+                variant == "g64" ? gcr_write_g64(image) : gcr_write_nib(image);
             test_image file;
             file.bytes.assign(bytes.begin(), bytes.end());
             if (!image_save(file, argv[1] + std::string(name))) {

@@ -144,8 +144,8 @@ struct image_facts {
     std::vector<file_facts> files;
     std::vector<track_facts> bam;
     std::vector<sector_error> errors;          // every sector whose code is not 1
-    std::optional<d64_decode_facts> decode; // what the decode of a raw track dump found
-    bool track_captures = false;            // a dump of the drive's reads (NIB, NB2)
+    std::optional<d64_decode_facts> decode;    // what the decode of a raw track dump found
+    bool track_captures = false;               // a dump of the drive's reads (NIB, NB2)
     bool extracting = false;                   // the run extracts: every file says where it went
     std::optional<check_facts> check;          // with --check
     std::optional<dat_facts> dat;              // with --dat

@@ -167,8 +167,7 @@ image_facts inspect(const d64_disk* disk, const image_digests& image, d64_charse
     if (d64_get_decode_facts(disk, &decode)) {
         facts.decode = decode;
         d64_format_shape shape{};
-        facts.track_captures =
-            d64_get_format_shape(disk->format, &shape) && shape.track_captures;
+        facts.track_captures = d64_get_format_shape(disk->format, &shape) && shape.track_captures;
     }
     return facts;
 }

@@ -90,7 +90,8 @@ const archive_functions* archive_library(std::string* message) {
 
 const xml_functions* xml_library(std::string* message) {
     static const auto table = load<xml_functions>(
-        k_xml_soname, "libxml2", [](void* library, xml_functions& functions, std::string& message) {
+        k_xml_soname, "libxml2",
+        [](void* library, xml_functions& functions, std::string& message) {
             bool ok = true;
             FLOPPEEK_XML_FUNCTIONS(FLOPPEEK_RESOLVE)
             return ok;

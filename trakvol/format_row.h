@@ -131,8 +131,8 @@ struct d64s_decoder {
     // density).
     int32_t side_entries;
     int32_t passes_per_entry;
-    const char* family;     // the kind of dump, shared by NIB and NB2
-    uint64_t largest_file;  // the longest file that holds anything more: a read limit
+    const char* family;    // the kind of dump, shared by NIB and NB2
+    uint64_t largest_file; // the longest file that holds anything more: a read limit
     const char* description;
 };
 

@@ -156,7 +156,7 @@ inline constexpr d64s_decoder k_decoders[] = {
     // The C64 Preservation Project's nibtools: each track as the drive read it, over
     // more than a revolution; an NB2 holds 16 passes per track, four at each density.
     {D64_FORMAT_NIB, D64_FORMAT_D64, "nib", "MNIB-1541-RAW", d64s_dump_kind::nib_capture, 0, 1,
-     "nib", k_nib_header_bytes + k_nib_most_entries * k_nib_pass_bytes,
+     "nib", k_nib_header_bytes + k_nib_most_entries* k_nib_pass_bytes,
      "Commodore 1541, nibtools raw dump"},
     {D64_FORMAT_NB2, D64_FORMAT_D64, "nb2", "MNIB-1541-RAW", d64s_dump_kind::nib_capture, 0, 16,
      "nib", k_nib_header_bytes + k_nib_most_entries * 16 * k_nib_pass_bytes,

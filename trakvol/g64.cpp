@@ -37,8 +37,8 @@ struct gcr_file {
     // entry, offset 0, or an offset or length outside the file or the largest size).
     bool track_data(int32_t track, const uint8_t** data, int32_t* length) const {
         const int32_t side = (track - 1) / side_tracks;
-        const auto entry = static_cast<uint32_t>(side * side_entries +
-                                                 2 * (track - 1 - side * side_tracks));
+        const auto entry =
+            static_cast<uint32_t>(side * side_entries + 2 * (track - 1 - side * side_tracks));
         if (entry >= entries) {
             return false;
         }

@@ -295,7 +295,7 @@ struct track_result {
     uint8_t sectors[k_most_track_sectors][k_sector_size];
     uint8_t codes[k_most_track_sectors];
     bool differ[k_most_track_sectors]; // two clean copies hold different bytes
-    bool has_header = false;            // a header with a correct checksum
+    bool has_header = false;           // a header with a correct checksum
     int32_t duplicates = 0;
     int32_t shortest_sync = 0;
     int32_t errors = 0; // sectors whose code is not 1
@@ -308,7 +308,7 @@ uint8_t header_code(const track_stream& track, size_t index, const header_block&
         return k_header_checksum;
     }
     return id.known && std::memcmp(header.id, id.id, 2) != 0 ? k_id_mismatch
-                                                               : read_data(track, index, data);
+                                                             : read_data(track, index, data);
 }
 
 // Decodes track `number` (`count` sectors) into `out`. The first header of a sector
@@ -346,9 +346,9 @@ void decode_track(const track_stream& track, int32_t number, int32_t count, cons
         if (++headers_seen[sector] > 1) {
             ++out.duplicates;
             if (out.codes[sector] == k_ok) {
-                out.differ[sector] = out.differ[sector] ||
-                                     (header_code(track, index, header, id, data) == k_ok &&
-                                      std::memcmp(bytes, data, k_sector_size) != 0);
+                out.differ[sector] =
+                    out.differ[sector] || (header_code(track, index, header, id, data) == k_ok &&
+                                           std::memcmp(bytes, data, k_sector_size) != 0);
                 continue;
             }
         }
@@ -362,8 +362,8 @@ void decode_track(const track_stream& track, int32_t number, int32_t count, cons
             }
         }
     }
-    out.errors = static_cast<int32_t>(std::count_if(
-        out.codes, out.codes + count, [](uint8_t code) { return code != k_ok; }));
+    out.errors = static_cast<int32_t>(
+        std::count_if(out.codes, out.codes + count, [](uint8_t code) { return code != k_ok; }));
 }
 
 // The scratch of a decode, sized for the dump's longest track: the library allocates
@@ -466,7 +466,8 @@ void fill_info(const disk_tally& tally, const uint8_t* codes, int32_t tracks, in
         info.duplicate_headers += tally.duplicates[number];
         handle.copies_differ += tally.copies_differ[number];
         if (tally.shortest_sync[number] != 0 &&
-            (info.shortest_sync_bits == 0 || tally.shortest_sync[number] < info.shortest_sync_bits)) {
+            (info.shortest_sync_bits == 0 ||
+             tally.shortest_sync[number] < info.shortest_sync_bits)) {
             info.shortest_sync_bits = tally.shortest_sync[number];
         }
     }
@@ -511,7 +512,8 @@ d64s_decode_result decode_tracks(const d64s_decoder& decoder, const d64s_dump_tr
             continue;
         }
         decode_passes(source, number, count, id, work);
-        std::memcpy(sectors, work.best->sectors, size_t{k_sector_size} * static_cast<size_t>(count));
+        std::memcpy(sectors, work.best->sectors,
+                    size_t{k_sector_size} * static_cast<size_t>(count));
         std::copy_n(work.best->codes, count, codes + first);
         tally_track(*work.best, number, count, tally);
     }
@@ -553,8 +555,7 @@ d64s_decode_result d64s_decode_dump(const d64s_decoder& decoder, d64_disk** out_
     const bool recognised = decoder.kind == d64s_dump_kind::gcr_tables
                                 ? d64s_read_gcr_tables(decoder, file, size, dump)
                                 : d64s_read_nib_capture(decoder, file, size, dump);
-    return recognised ? decode_tracks(decoder, dump, out_disk)
-                      : d64s_decode_result::not_recognised;
+    return recognised ? decode_tracks(decoder, dump, out_disk) : d64s_decode_result::not_recognised;
 }
 
 bool d64_get_gcr_decode_info(const d64_disk* disk, d64_gcr_decode_info* info) {

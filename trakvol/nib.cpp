@@ -87,8 +87,9 @@ bool d64s_read_nib_capture(const d64s_decoder& decoder, const uint8_t* file, uin
         // A NIB's one pass; an NB2's four passes at the density the track was read at.
         const uint8_t* data = file + k_nib_header_bytes + index * entry_bytes;
         const uint64_t first_pass =
-            passes > 1 ? static_cast<uint64_t>(entry.density & k_density_bits) * k_passes_per_density
-                       : 0;
+            passes > 1
+                ? static_cast<uint64_t>(entry.density & k_density_bits) * k_passes_per_density
+                : 0;
         track.passes = passes > 1 ? k_passes_per_density : 1;
         for (int32_t pass = 0; pass < track.passes; ++pass) {
             track.data[pass] = data + (first_pass + static_cast<uint64_t>(pass)) * k_nib_pass_bytes;

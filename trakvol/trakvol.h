@@ -410,14 +410,14 @@ bool d64_get_gcr_decode_info(const d64_disk* disk, d64_gcr_decode_info* info);
 // What the decode of a raw track dump found: a G64's facts, and what the later
 // dumps add. (Since 2.4.)
 typedef struct d64_decode_facts {
-    d64_gcr_decode_info decode;     // as d64_get_gcr_decode_info() gives it
-    int32_t copies_differ;   // sectors of which two clean copies hold different bytes:
-                             // weak bits, or a disk that changed under the head
-    int32_t ignored_entries; // NIB, NB2: track table entries left out (beyond the
-                             // file's data, a half-track number above 84, a track named
-                             // twice); 0 for other dumps
-    int32_t killer_tracks;   // NIB, NB2: whole tracks the reader marked as killer
-                             // tracks (all one bits); 0 for other dumps
+    d64_gcr_decode_info decode; // as d64_get_gcr_decode_info() gives it
+    int32_t copies_differ;      // sectors of which two clean copies hold different bytes:
+                                // weak bits, or a disk that changed under the head
+    int32_t ignored_entries;    // NIB, NB2: track table entries left out (beyond the
+                                // file's data, a half-track number above 84, a track named
+                                // twice); 0 for other dumps
+    int32_t killer_tracks;      // NIB, NB2: whole tracks the reader marked as killer
+                                // tracks (all one bits); 0 for other dumps
 } d64_decode_facts;
 
 // d64_get_decode_facts() :

@@ -79,9 +79,10 @@ TEST_F(cli, check_prints_a_verdict_per_image_and_counts_the_damaged_ones) {
         image_allocate(unused, {3, sector});
     }
     const run_result cut = run({"--check", save(unused, "unused.d64")});
-    EXPECT_EQ(cut.out, dir.string() + "/unused.d64: 1 warning\n"
-                       "  warning allocated_unused 3/0 3/1 3/2 3/3 3/4 3/5 3/6 3/7 ... (10 "
-                       "sectors)\n");
+    EXPECT_EQ(cut.out, dir.string() +
+                           "/unused.d64: 1 warning\n"
+                           "  warning allocated_unused 3/0 3/1 3/2 3/3 3/4 3/5 3/6 3/7 ... (10 "
+                           "sectors)\n");
     test_image hostile = image_formatted_as(disk_format::d81, true, "HOSTILE", "HO");
     for (int slot = 0; slot < 296; ++slot) {
         image_set_entry(hostile, slot, test_entry{0x02, petscii_name("X"), {1, 0}, 1});

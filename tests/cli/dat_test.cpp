@@ -111,7 +111,8 @@ TEST_F(cli, dat_verdicts_summary_and_missing_roms) {
                           "u.d64: unknown\n"
                           "missing: \"Game H\" \"h.d64\" (Test Set)\n"
                           "missing: \"Game M\" \"m.d64\" (Test Set)\n");
-    EXPECT_TRUE(result.err.ends_with("\nTest Set: have 3 of 10, bad 1, near 4, unknown images 2\n\n"))
+    EXPECT_TRUE(
+        result.err.ends_with("\nTest Set: have 3 of 10, bad 1, near 4, unknown images 2\n\n"))
         << result.err;
     EXPECT_EQ(result.status, 0);
 

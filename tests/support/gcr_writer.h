@@ -41,10 +41,10 @@ std::string gcr_write_g64(const test_image& image, const std::vector<planted_fau
 
 // How a NIB is laid out besides the faults of its tracks.
 struct nib_options {
-    bool multi_pass = false;       // an NB2: 16 passes an entry, four at each density
-    bool empty_table = false;      // a very old file: no table, the entries implied
+    bool multi_pass = false;        // an NB2: 16 passes an entry, four at each density
+    bool empty_table = false;       // a very old file: no table, the entries implied
     bool track_named_twice = false; // a last entry, with data, naming track 1 again
-    size_t cut = 0;                // bytes cut off the end of the file
+    size_t cut = 0;                 // bytes cut off the end of the file
     // NB2: faults of the first of the four passes at the track's density only; the
     // second pass reads cleanly.
     std::vector<planted_fault> first_pass_faults;

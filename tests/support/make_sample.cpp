@@ -25,9 +25,9 @@ int main(int argc, char** argv) {
     g64_file.bytes.assign(g64.begin(), g64.end());
     // The same disk as a nibtools capture: a sector whose two copies differ (weak
     // bits), and a track its reader marked a killer track.
-    const std::string nib = gcr_write_nib(image_sample_companion(),
-                                          {{gcr_fault::copies_differ, {18, 10}},
-                                           {gcr_fault::killer_track, {30, 0}}});
+    const std::string nib =
+        gcr_write_nib(image_sample_companion(),
+                      {{gcr_fault::copies_differ, {18, 10}}, {gcr_fault::killer_track, {30, 0}}});
     test_image nib_file;
     nib_file.bytes.assign(nib.begin(), nib.end());
     const bool written =

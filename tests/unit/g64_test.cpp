@@ -136,13 +136,15 @@ TEST(g64, planted_faults_decode_to_the_codes_a_drive_reports) {
             const std::string file =
                 format == D64_FORMAT_G64
                     ? gcr_write_g64(r.image, r.faults, true)
-                    : gcr_write_nib(r.image, r.faults,
-                                    options([&](nib_options& o) { o.multi_pass = format == D64_FORMAT_NB2; }));
+                    : gcr_write_nib(r.image, r.faults, options([&](nib_options& o) {
+                                        o.multi_pass = format == D64_FORMAT_NB2;
+                                    }));
             const disk_ptr decoded = open_bytes(file);
             ASSERT_NE(decoded, nullptr);
-            EXPECT_EQ(decoded->format, format == D64_FORMAT_G64 && r.image.format == disk_format::d71
-                                           ? D64_FORMAT_G71
-                                           : format);
+            EXPECT_EQ(decoded->format,
+                      format == D64_FORMAT_G64 && r.image.format == disk_format::d71
+                          ? D64_FORMAT_G71
+                          : format);
             const test_image expected = expected_d64(r.image, r.codes);
             ASSERT_EQ(decoded->sector_data_size + decoded->error_info_size, expected.bytes.size());
             EXPECT_EQ(std::memcmp(decoded->image, expected.bytes.data(), expected.bytes.size()), 0);
@@ -191,7 +193,13 @@ TEST(nib, captures_decode_to_the_codes_a_drive_reports) {
     const row rows[] = {
         // The first clean copy wins; the second revolution's differs.
         {"copies differ", {{fault::copies_differ, {20, 15}}}, nib_options(), {}, 1, 0, 0},
-        {"killer track", {{fault::killer_track, {7, 0}}}, nib_options(), whole_track(7, 3), 0, 0, 1},
+        {"killer track",
+         {{fault::killer_track, {7, 0}}},
+         nib_options(),
+         whole_track(7, 3),
+         0,
+         0,
+         1},
         {"empty table", {}, options([](nib_options& o) { o.empty_table = true; }), {}, 0, 0, 0},
         {"a track named twice",
          {},
@@ -363,8 +371,9 @@ TEST(nib, hostile_files_decode_within_bounds) {
         {"track of zeros", with(256, std::string(8192, '\0')), true, 3, 0},
         {"a full table of track 1", with(0x10, std::string(240, '\x02')), true, 1, 119},
         {"84 entries of noise", noise, true, -1, 1},
-        {"an NB2 of one track", "MNIB-1541-RAW" + std::string(3, '\0') + "\x02\x03" +
-                                    std::string(238, '\0') + std::string(16 * 8192, '\x55'),
+        {"an NB2 of one track",
+         "MNIB-1541-RAW" + std::string(3, '\0') + "\x02\x03" + std::string(238, '\0') +
+             std::string(16 * 8192, '\x55'),
          true, 3, 0},
     };
     for (const row& r : rows) {
