@@ -68,10 +68,12 @@ void help(const char* program_name) {
                 "      line per problem; the exit status counts the images with errors.\n"
                 "      With -w, -s, -b or -f the report comes first\n");
     std::printf("   --dat=FILE, --dat FILE: Match every image against the known dumps of a\n"
-                "      DAT file (Logiqx XML, plain, gzip or zipped; repeatable): one line per\n"
-                "      image, a summary per DAT on standard error\n");
+                "      DAT file (Logiqx XML, MAME software list or ClrMamePro text; plain,\n"
+                "      compressed or zipped; repeatable): one line per image, a summary per\n"
+                "      DAT on standard error\n");
     std::printf("   --missing: With --dat, also list the roms no image matched\n");
-    std::printf("   --make-dat=NAME: Write a DAT of the images instead of any report\n");
+    std::printf("   --make-dat=NAME, --make-dat NAME: Write a DAT of the images instead of any\n"
+                "      report\n");
     std::printf("   --formats: List the formats read, with their sizes or signatures\n");
     std::printf("   --help: Show this text\n");
     std::printf("   --version: Show the versions of floppeek, trakvol and Nettle\n");

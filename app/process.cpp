@@ -143,7 +143,7 @@ bool process_load_dats(run_state& run) {
     for (const char* path : run.options.opt_dats) {
         std::string message;
         if (!verify::load_dat(path, *run.known_dumps, &message)) {
-            std::fprintf(stderr, "%s\n", message.c_str());
+            std::fprintf(stderr, "%s\n", collection::printable_path(message).c_str());
             return false;
         }
     }
@@ -162,7 +162,7 @@ void process_report_dats(const run_state& run) {
     }
     sink::flush_stdout();
     for (const std::string& line : run.tally->summary()) {
-        std::fprintf(stderr, "%s\n", line.c_str());
+        std::fprintf(stderr, "%s\n", collection::printable_path(line).c_str());
     }
 }
 

@@ -11,7 +11,8 @@ against -w, the cost per byte of --recursive -w over full D81 images (a quarter 
 many, 100 files each) and over full D82 images (a sixth as many, 200 files each)
 against the D64 images, the cost of --check against -w and of --check --json against
 --json, the cost of --dat with a DAT of 100,000 roms against --json and that DAT's
-load time and memory over one image, the cost of --recursive -w over the
+load time and memory over one image, as Logiqx XML, as ClrMamePro text and as a
+software list, the cost of --recursive -w over the
 same disks written as G64 track dumps and as NIB captures against the D64s, the cost of --extract of
 every file into /dev/shm against tar -x of the same files there, and the peak resident memory of floppeek;
 and, first, the start-up: one image per process, floppeek's listing, wide listing and
@@ -172,27 +173,54 @@ def bench_extract(floppeek, folder, runs, work):
         shutil.rmtree(shm, ignore_errors=True)
 
 
-def write_dat(files, path):
-    """A Logiqx DAT of DAT_ROMS roms: one for each image (its sha1), the rest made up,
-    with every kind of hash, as a large published DAT has them."""
+def dat_roms(files):
+    """DAT_ROMS roms: one for each image, the rest made up, with every kind of hash, as
+    a large published DAT has them: (index, size, crc, md5, sha1)."""
     import hashlib
     import random
     rng = random.Random(1541)
+    for index in range(DAT_ROMS):
+        if index < len(files):
+            with open(files[index], "rb") as image:
+                data = image.read()
+            yield (index, len(data), f"{zlib_crc(data):08x}", hashlib.md5(data).hexdigest(),
+                   hashlib.sha1(data).hexdigest())
+        else:
+            yield (index, 174848, f"{rng.getrandbits(32):08x}", f"{rng.getrandbits(128):032x}",
+                   f"{rng.getrandbits(160):040x}")
+
+
+def write_dat(files, path):
+    """The roms of dat_roms() as a Logiqx DAT."""
     with open(path, "w", encoding="utf-8") as dat:
         dat.write('<?xml version="1.0"?>\n<datafile>\n<header><name>Bench</name></header>\n')
-        for index in range(DAT_ROMS):
-            if index < len(files):
-                with open(files[index], "rb") as image:
-                    data = image.read()
-                hashes = (f'size="{len(data)}" crc="{zlib_crc(data):08x}" '
-                          f'md5="{hashlib.md5(data).hexdigest()}" '
-                          f'sha1="{hashlib.sha1(data).hexdigest()}"')
-            else:
-                hashes = (f'size="174848" crc="{rng.getrandbits(32):08x}" '
-                          f'md5="{rng.getrandbits(128):032x}" sha1="{rng.getrandbits(160):040x}"')
+        for index, size, crc, md5, sha1 in dat_roms(files):
             dat.write(f'<game name="Game {index}"><description>Game {index}</description>'
-                      f'<rom name="disk{index:05d}.d64" {hashes}/></game>\n')
+                      f'<rom name="disk{index:05d}.d64" size="{size}" crc="{crc}" md5="{md5}" '
+                      f'sha1="{sha1}"/></game>\n')
         dat.write("</datafile>\n")
+
+
+def write_clrmamepro(files, path):
+    """The same roms as a ClrMamePro text DAT."""
+    with open(path, "w", encoding="utf-8") as dat:
+        dat.write('clrmamepro (\n\tname "Bench"\n)\n\n')
+        for index, size, crc, md5, sha1 in dat_roms(files):
+            dat.write(f'game (\n\tname "Game {index}"\n\tdescription "Game {index}"\n'
+                      f'\trom ( name disk{index:05d}.d64 size {size} crc {crc} md5 {md5} '
+                      f'sha1 {sha1} )\n)\n\n')
+
+
+def write_softlist(files, path):
+    """The same roms as a MAME software list."""
+    with open(path, "w", encoding="utf-8") as dat:
+        dat.write('<?xml version="1.0"?>\n<softwarelist name="bench" description="Bench">\n')
+        for index, size, crc, md5, sha1 in dat_roms(files):
+            dat.write(f'<software name="game{index}"><description>Game {index}</description>'
+                      f'<part name="flop1" interface="floppy_5_25"><dataarea name="flop" '
+                      f'size="{size}"><rom name="disk{index:05d}.d64" size="{size}" crc="{crc}" '
+                      f'sha1="{sha1}"/></dataarea></part></software>\n')
+        dat.write("</softwarelist>\n")
 
 
 def zlib_crc(data):
@@ -248,6 +276,10 @@ def bench_folder(tools, count, runs, work):
     nib_files = [os.path.join(nib_folder, name) for name in os.listdir(nib_folder)]
     dat_file = os.path.join(work, f"bench{count}.dat")
     write_dat(files, dat_file)
+    cmpro_file = os.path.join(work, f"bench{count}.cmpro.dat")
+    write_clrmamepro(files, cmpro_file)
+    softlist_file = os.path.join(work, f"bench{count}.softlist.xml")
+    write_softlist(files, softlist_file)
     zipped, gzipped = packed_copies(files, work, count)
     packed = [os.path.join(root, name) for root in (zipped, gzipped) for name in os.listdir(root)]
     for _ in range(2):
@@ -270,6 +302,8 @@ def bench_folder(tools, count, runs, work):
         "floppeek --check --json": [floppeek, "--check", "--json", folder],
         "floppeek --dat": [floppeek, "--dat", dat_file, folder],
         "floppeek --dat, 1 image": [floppeek, "--dat", dat_file, files[0]],
+        "floppeek --dat, cmpro": [floppeek, "--dat", cmpro_file, files[0]],
+        "floppeek --dat, softlist": [floppeek, "--dat", softlist_file, files[0]],
         "floppeek -w -r zip": [floppeek, "--recursive", "-w", zipped],
         "floppeek -w -r gz": [floppeek, "--recursive", "-w", gzipped],
         "floppeek -w -r d64": [floppeek, "--recursive", "-w", folder],
@@ -303,8 +337,10 @@ def bench_folder(tools, count, runs, work):
         "check": median["floppeek --check"] / median["floppeek -w"],
         "check_json": median["floppeek --check --json"] / median["floppeek --json"],
         "dat": median["floppeek --dat"] / median["floppeek --json"],
-        "dat_load": median["floppeek --dat, 1 image"],
-        "dat_load_rss": rss["floppeek --dat, 1 image"],
+        "dat_load": max(median["floppeek --dat, 1 image"], median["floppeek --dat, cmpro"],
+                        median["floppeek --dat, softlist"]),
+        "dat_load_rss": max(rss["floppeek --dat, 1 image"], rss["floppeek --dat, cmpro"],
+                            rss["floppeek --dat, softlist"]),
         "zipped": median["floppeek -w -r zip"] / median["floppeek -w -j1"],
         "gzipped": median["floppeek -w -r gz"] / median["floppeek -w -j1"],
         "d81_per_byte": (median["floppeek -w -r d81"] / d81_megabytes) /
@@ -336,7 +372,8 @@ def bench_folder(tools, count, runs, work):
     print(f"  floppeek --check / floppeek -w = {ratios['check']:.2f}   "
           f"floppeek --check --json / --json = {ratios['check_json']:.2f}")
     print(f"  floppeek --dat ({DAT_ROMS} roms) / --json = {ratios['dat']:.2f}   "
-          f"the DAT over one image: {ratios['dat_load']:.3f} s, {ratios['dat_load_rss']} KiB")
+          f"the DAT over one image (slowest of Logiqx, ClrMamePro, software list): "
+          f"{ratios['dat_load']:.3f} s, {ratios['dat_load_rss']} KiB")
     ratios["extract"] = extract["floppeek --extract"] / extract["tar -x"]
     print(f"  floppeek --extract {extract['floppeek --extract']:.4f} s / tar -x "
           f"{extract['tar -x']:.4f} s of the same files = {ratios['extract']:.2f}")

@@ -104,8 +104,9 @@ bool open_flat_folder(const char* path, flat_folder& folder, std::string* messag
 //   The next image's bare name, or "" at the end.
 std::string next_flat_image(flat_folder& folder);
 
-// Bytes below 0x20 and 0x7F become '?', as a terminal listing shows names; the JSON
-// record keeps the exact bytes.
+// Bytes below 0x20 and 0x7F, and the UTF-8 of the C1 controls and of the
+// bidirectional controls, become '?', as a terminal listing shows names (and every
+// text a DAT file gives); the JSON record keeps the exact bytes.
 std::string printable_path(std::string_view path);
 
 } // namespace collection

@@ -164,18 +164,54 @@ std::vector<std::string> g64_seeds() {
     };
 }
 
+// DAT seeds: a Logiqx datafile, a software list and a ClrMamePro DAT of the same roms,
+// with the oddities the readers skip.
+std::vector<std::string> dat_seeds() {
+    const std::string hashes = " size=\"174848\" crc=\"0C8E38C6\" sha1=\""
+                               "0123456789abcdef0123456789abcdef01234567\"";
+    return {
+        "<?xml version=\"1.0\"?>\n<datafile><header><name>Seed</name></header>"
+        "<game name=\"A\"><description>A</description><rom name=\"a.d64\"" +
+            hashes +
+            "/><rom name=\"b\" size=\"0x10\" crc=\"1\"/></game><rom name=\"lone\"/></datafile>\n",
+        "<?xml version=\"1.0\"?>\n<softwarelist name=\"seed\"><software name=\"a\"><part "
+        "name=\"flop1\"><dataarea name=\"flop\"><rom name=\"a.g64\"" +
+            hashes + " status=\"baddump\"/></dataarea></part></software></softwarelist>\n",
+        "clrmamepro (\n\tname \"Seed\"\n\tcomment \"(x) \\\"y\"\n)\ngame (\n\tname \"A\"\n\trom ( "
+        "name "
+        "a.d64 size 174848 crc 0C8E38C6 flags nodump )\n\tsample ( x ( y ) )\n)\n",
+    };
+}
+
+bool write_all(const std::string& folder, const std::vector<std::vector<uint8_t>>& inputs) {
+    for (size_t index = 0; index < inputs.size(); ++index) {
+        if (!write(folder + "/seed" + std::to_string(index), inputs[index])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<std::vector<uint8_t>> as_bytes(const std::vector<std::string>& texts) {
+    std::vector<std::vector<uint8_t>> inputs;
+    for (const std::string& text : texts) {
+        inputs.emplace_back(text.begin(), text.end());
+    }
+    return inputs;
+}
+
 } // namespace
 
+// make_seeds SEED_DIR: the seeds of each target in SEED_DIR/<target>/.
 int main(int argc, char** argv) {
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: %s REPORTS_DIR PETSCII_DIR ARCHIVE_DIR G64_DIR\n", argv[0]);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s SEED_DIR\n", argv[0]);
         return 2;
     }
-    int index = 0;
+    const std::string seeds = argv[1];
+    std::vector<std::vector<uint8_t>> reports;
     for (const test_image& image : seed_images()) {
-        if (!write(std::string(argv[1]) + "/seed" + std::to_string(index++), seed_of(image))) {
-            return 1;
-        }
+        reports.push_back(seed_of(image));
     }
     const std::vector<std::vector<uint8_t>> fields = {
         {'D', 'E', 'M', 'O', 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 0xA0,
@@ -184,23 +220,10 @@ int main(int argc, char** argv) {
          0xA0, 0xA0, 0xA0, 0xA0, 0xA0, 'A', 'B', 0xA0, '2',  'A'},
         {0x0D, 0x80, 0x00, 0x7F, 0xFF, 0xA0, 0x80, 0x41, 0xC1, 0x61, 0xE1},
     };
-    for (size_t i = 0; i < fields.size(); ++i) {
-        if (!write(std::string(argv[2]) + "/seed" + std::to_string(i), fields[i])) {
-            return 1;
-        }
-    }
-    index = 0;
-    for (const std::vector<uint8_t>& input : archive_seeds()) {
-        if (!write(std::string(argv[3]) + "/seed" + std::to_string(index++), input)) {
-            return 1;
-        }
-    }
-    index = 0;
-    for (const std::string& file : g64_seeds()) {
-        if (!write(std::string(argv[4]) + "/seed" + std::to_string(index++),
-                   std::vector<uint8_t>(file.begin(), file.end()))) {
-            return 1;
-        }
-    }
-    return 0;
+    const bool written = write_all(seeds + "/reports", reports) &&
+                         write_all(seeds + "/petscii", fields) &&
+                         write_all(seeds + "/archive", archive_seeds()) &&
+                         write_all(seeds + "/g64", as_bytes(g64_seeds())) &&
+                         write_all(seeds + "/dat", as_bytes(dat_seeds()));
+    return written ? 0 : 1;
 }

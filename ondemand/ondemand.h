@@ -46,7 +46,7 @@ inline constexpr const char* k_zlib_soname = "libz.so.1";
 
 #define FLOPPEEK_XML_FUNCTIONS(X)                                                                  \
     X(xmlFreeTextReader)                                                                           \
-    X(xmlReaderForMemory)                                                                          \
+    X(xmlReaderForIO)                                                                              \
     X(xmlTextReaderConstLocalName)                                                                 \
     X(xmlTextReaderConstValue)                                                                     \
     X(xmlTextReaderDepth)                                                                          \

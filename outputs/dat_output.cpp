@@ -1,5 +1,6 @@
 // The DAT verdict of an image (--dat) as a line or as the record's facts, and the
 // image as a DAT's game (--make-dat).
+#include "collection.h"
 #include "dat.h"
 #include "output_private.h"
 
@@ -61,7 +62,8 @@ void dat_text(const std::string& name, const verify::verdict& result, const sett
             line += " as \"" + rom.name + "\"";
         }
     }
-    std::fprintf(out, "%s\n", line.c_str());
+    // Names from a DAT file may hold anything: shown as a listing shows paths.
+    std::fprintf(out, "%s\n", collection::printable_path(line).c_str());
 }
 
 catalogue::dat_facts dat_facts_of(const verify::verdict& result, const settings& how) {
@@ -88,8 +90,13 @@ catalogue::dat_facts dat_facts_of(const verify::verdict& result, const settings&
     return facts;
 }
 
-void dat_game(const image_view& view, const catalogue::image_digests& image, FILE* out) {
-    std::fputs(verify::make_dat_game(view.path, image).c_str(), out);
+void dat_game(const image_view& view, walk_style style, const catalogue::image_digests& image,
+              FILE* out) {
+    // A game is named by the image's path relative to the path given: the one image's
+    // file name, or the path below the folder or archive the walk began at.
+    const std::string name =
+        style == walk_style::single ? view.path.substr(view.path.rfind('/') + 1) : view.path;
+    std::fputs(verify::make_dat_game(name, image).c_str(), out);
 }
 
 void missing_roms(const verify::catalog& dats, const verify::tally& run, bool json, FILE* out) {
@@ -99,8 +106,10 @@ void missing_roms(const verify::catalog& dats, const verify::tally& run, bool js
         if (json) {
             std::fputs(catalogue::missing_line(dat, rom.game, rom.name).c_str(), out);
         } else {
-            std::fprintf(out, "missing: \"%s\" \"%s\" (%s)\n", rom.game.c_str(), rom.name.c_str(),
-                         dat.c_str());
+            std::fprintf(out, "%s\n",
+                         collection::printable_path("missing: \"" + rom.game + "\" \"" + rom.name +
+                                                    "\" (" + dat + ")")
+                             .c_str());
         }
     }
 }

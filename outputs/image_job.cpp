@@ -63,7 +63,7 @@ int render(const image_view& view, walk_style style, const settings& how, FILE* 
         digests = catalogue::digests_of(view.bytes, view.size);
     }
     if (how.make_dat) {
-        dat_game(view, *digests, out);
+        dat_game(view, style, *digests, out);
         d64_close_disk(disk);
         return failures;
     }

@@ -60,7 +60,8 @@ void dat_text(const std::string& name, const verify::verdict& result, const sett
 catalogue::dat_facts dat_facts_of(const verify::verdict& result, const settings& how);
 
 // The image as a game of the DAT --make-dat writes.
-void dat_game(const image_view& view, const catalogue::image_digests& image, FILE* out);
+void dat_game(const image_view& view, walk_style style, const catalogue::image_digests& image,
+              FILE* out);
 
 // The JSON record of an image that failed.
 void json_failure(const image_view& view, const std::string& message, FILE* out);

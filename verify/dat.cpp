@@ -199,7 +199,10 @@ std::vector<std::string> tally::summary() const {
         }
         lines.push_back(dats_.dats[dat].name + ": have " + std::to_string(have) + " of " +
                         std::to_string(total) + ", bad " + std::to_string(bad) + ", near " +
-                        std::to_string(near) + ", unknown images " + std::to_string(unknown_[dat]));
+                        std::to_string(near) + ", unknown images " + std::to_string(unknown_[dat]) +
+                        (dats_.dats[dat].skipped > 0
+                             ? ", skipped " + std::to_string(dats_.dats[dat].skipped)
+                             : ""));
     }
     return lines;
 }

@@ -1,6 +1,6 @@
-// Known dumps: DAT files (the Logiqx XML format of TOSEC, No-Intro and MAME's
-// software lists) loaded into one catalog, each image matched against it exactly or
-// in a normal form (error bytes dropped, empty tracks dropped, a G64 decoded), a
+// Known dumps: DAT files (the Logiqx XML format of TOSEC and No-Intro, MAME's
+// software lists, the ClrMamePro text format) loaded into one catalog, each image matched against
+// it exactly or in a normal form (error bytes dropped, empty tracks dropped, a G64 decoded), a
 // tally of the run for the summary and the missing roms, and the writing of a DAT.
 #ifndef FLOPPEEK_DAT_H
 #define FLOPPEEK_DAT_H
@@ -38,7 +38,10 @@ struct rom {
 
 struct dat_file {
     std::string path;
-    std::string name; // its header's name
+    std::string name;         // its header's name (a software list's name), else its file
+                              // name without folder and extension
+    std::int32_t skipped = 0; // roms left out: a size, crc, md5 or sha1 that cannot be
+                              // read, or a rom outside any game
 };
 
 // A digest's first 8 bytes are as good a hash as any: digests are uniform.
@@ -68,11 +71,24 @@ struct catalog {
     std::unordered_multimap<std::uint64_t, std::int32_t> by_crc_size;
 };
 
+// The most bytes a DAT may unpack to: the largest published DATs are about 100 MB.
+inline constexpr std::uint64_t k_largest_dat_bytes = std::uint64_t{1} << 30;
+
 // load_dat() :
-//   Reads the DAT at `path` (plain, gzip-compressed or the one member of a zip) into
-//   `into`. @return false with the one line to print (no line break) in *message: the
-//   file, the line where there is one, and what is wrong.
-bool load_dat(const std::string& path, catalog& into, std::string* message);
+//   Reads the DAT at `path` into `into`: a Logiqx XML datafile, a MAME software list
+//   or a ClrMamePro text DAT, plain, gzip, bzip2 or xz compressed, or the one member
+//   of a zip; "-" and "/dev/stdin" read standard input. Nothing is read past `limit`
+//   bytes unpacked; a DAT that declares XML entities is refused; nothing a DAT names
+//   (a DTD, an entity, a URL) is ever opened.
+//   @return false with the one line to print (no line break) in *message: the file,
+//   the line where there is one, and what is wrong.
+bool load_dat(const std::string& path, catalog& into, std::string* message,
+              std::uint64_t limit = k_largest_dat_bytes);
+
+// load_dat_bytes() :
+//   As load_dat(), for a DAT held in memory, called `name`.
+bool load_dat_bytes(const std::string& name, const std::uint8_t* data, std::size_t size,
+                    catalog& into, std::string* message, std::uint64_t limit = k_largest_dat_bytes);
 
 // The hashes of an image's bytes, or of one of its normal forms.
 using hashes = catalogue::image_digests;

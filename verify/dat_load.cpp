@@ -1,96 +1,33 @@
-// Reading a DAT file: its bytes out of a gzip stream or a zip (libarchive), then its
-// XML with libxml2's streaming reader: the header's name, each game (or machine) and
-// each of its roms.
+// Reading a DAT file: its bytes as a stream (dat_source), told apart by their first
+// bytes, then read as XML with libxml2's streaming reader (a Logiqx datafile or a
+// MAME software list) or as ClrMamePro text with a small tokenizer: the DAT's name,
+// each game (machine, resource, software) and each of its roms.
 #include "dat.h"
+#include "dat_source.h"
 
-#include "ondemand.h"
-
-#include <cstdlib>
-#include <filesystem>
-#include <memory>
+#include <charconv>
+#include <cstring>
 #include <string_view>
 
 namespace verify {
 
 namespace {
 
-using archive_ptr = std::unique_ptr<archive, decltype(&archive_read_free)>;
 using reader_ptr = std::unique_ptr<xmlTextReader, decltype(&xmlFreeTextReader)>;
 
-// The libraries' functions, loaded on demand: load_dat() loads both first.
-const ondemand::archive_functions& la() {
-    return *ondemand::archive_library(nullptr);
-}
+// load_dat() loads libxml2 before any of its functions is called.
 const ondemand::xml_functions& xml() {
-    return *ondemand::xml_library(nullptr);
+    static const ondemand::xml_functions& functions = *ondemand::xml_library(nullptr);
+    return functions;
 }
 
-// The DAT's bytes: a plain file or a gzip stream as one raw entry, a zip's one member.
-bool read_bytes(const std::string& path, std::string* bytes, std::string* what) {
-    std::error_code error;
-    if (std::filesystem::is_regular_file(path, error) && std::filesystem::file_size(path, error) == 0) {
-        *what = "empty";
-        return false;
-    }
-    archive_ptr reader(la().archive_read_new(), la().archive_read_free);
-    la().archive_read_support_filter_all(reader.get());
-    la().archive_read_support_format_zip(reader.get());
-    la().archive_read_support_format_raw(reader.get());
-    if (la().archive_read_open_filename(reader.get(), path.c_str(), 1 << 16) != ARCHIVE_OK) {
-        *what = la().archive_error_string(reader.get()) != nullptr
-                    ? la().archive_error_string(reader.get())
-                    : "cannot be read";
-        return false;
-    }
-    archive_entry* entry = nullptr;
-    int members = 0;
-    for (;;) {
-        const int status = la().archive_read_next_header(reader.get(), &entry);
-        if (status == ARCHIVE_EOF) {
-            break;
-        }
-        if (status != ARCHIVE_OK && status != ARCHIVE_WARN) {
-            *what = la().archive_error_string(reader.get()) != nullptr
-                        ? la().archive_error_string(reader.get())
-                        : "cannot be read";
-            return false;
-        }
-        if (la().archive_entry_filetype(entry) != AE_IFREG) {
-            continue;
-        }
-        if (++members > 1) {
-            *what = "a zip that holds more than one file";
-            return false;
-        }
-        char buffer[1 << 16];
-        for (la_ssize_t got;
-             (got = la().archive_read_data(reader.get(), buffer, sizeof buffer)) != 0;) {
-            if (got < 0) {
-                *what = la().archive_error_string(reader.get()) != nullptr
-                            ? la().archive_error_string(reader.get())
-                            : "cannot be read";
-                return false;
-            }
-            bytes->append(buffer, static_cast<std::size_t>(got));
-        }
-    }
-    if (members == 0) {
-        *what = "a zip that holds no file";
-        return false;
-    }
-    if (bytes->empty()) {
-        *what = "empty";
-        return false;
-    }
-    return true;
-}
+// ---------------------------------------------------------------------------
+// Roms, whatever the format
+// ---------------------------------------------------------------------------
 
 // Hex digits in either case into bytes; nothing when the length or a digit is wrong.
-template <std::size_t n> std::optional<std::array<std::uint8_t, n>> from_hex(const xmlChar* text) {
-    if (text == nullptr) {
-        return std::nullopt;
-    }
-    const std::string_view digits(reinterpret_cast<const char*>(text));
+template <std::size_t n>
+std::optional<std::array<std::uint8_t, n>> from_hex(std::string_view digits) {
     if (digits.size() != 2 * n) {
         return std::nullopt;
     }
@@ -109,78 +46,66 @@ template <std::size_t n> std::optional<std::array<std::uint8_t, n>> from_hex(con
     return bytes;
 }
 
-// The rom element's attributes, read in place (libxml2 keeps them while the reader
-// stands on the element).
-rom rom_of(xmlTextReaderPtr reader, std::int32_t dat, const std::string& game) {
+// A rom as its fields come, any order; `bad` once a field cannot be read.
+struct rom_fields {
     rom found;
-    found.dat = dat;
-    found.game = game;
-    for (int more = xml().xmlTextReaderMoveToFirstAttribute(reader); more == 1;
-         more = xml().xmlTextReaderMoveToNextAttribute(reader)) {
-        const auto* key = reinterpret_cast<const char*>(xml().xmlTextReaderConstLocalName(reader));
-        const xmlChar* value = xml().xmlTextReaderConstValue(reader);
-        if (key == nullptr || value == nullptr) {
-            continue;
-        }
-        const std::string_view name(key);
-        const auto* text = reinterpret_cast<const char*>(value);
-        if (name == "name") {
-            found.name = text;
-        } else if (name == "size") {
-            char* end = nullptr;
-            const unsigned long long size = std::strtoull(text, &end, 10);
-            if (end != text && *end == '\0') {
-                found.size = size;
-            }
-        } else if (name == "crc") {
-            if (const auto crc = from_hex<4>(value)) {
+    bool bad = false;
+
+    void set(std::string_view key, std::string_view value) {
+        if (key == "name") {
+            found.name = value;
+        } else if (key == "size") {
+            // A plain decimal number: no sign, no space, no 0x, and it fits.
+            std::uint64_t size = 0;
+            const auto [end, error] =
+                std::from_chars(value.data(), value.data() + value.size(), size);
+            bad =
+                bad || value.empty() || error != std::errc{} || end != value.data() + value.size();
+            found.size = size;
+        } else if (key == "crc") {
+            const auto crc = from_hex<4>(value);
+            bad = bad || !crc;
+            if (crc) {
                 found.crc = std::uint32_t{(*crc)[0]} << 24 | std::uint32_t{(*crc)[1]} << 16 |
                             std::uint32_t{(*crc)[2]} << 8 | (*crc)[3];
             }
-        } else if (name == "md5") {
+        } else if (key == "md5") {
             found.md5 = from_hex<16>(value);
-        } else if (name == "sha1") {
+            bad = bad || !found.md5;
+        } else if (key == "sha1") {
             found.sha1 = from_hex<20>(value);
-        } else if (name == "status") {
-            const std::string_view status(text);
-            found.status = status == "baddump"    ? rom_status::baddump
-                           : status == "nodump"   ? rom_status::nodump
-                           : status == "good"     ? rom_status::good
-                           : status == "verified" ? rom_status::verified
-                                                  : rom_status::none;
+            bad = bad || !found.sha1;
+        } else if (key == "status" || key == "flags") {
+            found.status = value == "baddump"    ? rom_status::baddump
+                           : value == "nodump"   ? rom_status::nodump
+                           : value == "good"     ? rom_status::good
+                           : value == "verified" ? rom_status::verified
+                                                 : found.status;
         }
     }
-    xml().xmlTextReaderMoveToElement(reader);
-    return found;
-}
+};
 
-// The name attribute of the element the reader stands on, read in place.
-std::string name_attribute(xmlTextReaderPtr reader) {
-    std::string name;
-    for (int more = xml().xmlTextReaderMoveToFirstAttribute(reader); more == 1;
-         more = xml().xmlTextReaderMoveToNextAttribute(reader)) {
-        const xmlChar* key = xml().xmlTextReaderConstLocalName(reader);
-        const xmlChar* value = xml().xmlTextReaderConstValue(reader);
-        if (key != nullptr && value != nullptr &&
-            std::string_view(reinterpret_cast<const char*>(key)) == "name") {
-            name = reinterpret_cast<const char*>(value);
-        }
-    }
-    xml().xmlTextReaderMoveToElement(reader);
-    return name;
-}
+// What a DAT's reader gathers: its name and its roms, a rom that cannot be read or
+// that stands outside any game skipped and counted.
+struct gathered {
+    catalog& into;
+    std::int32_t dat;
+    std::size_t first_rom;
+    dat_file file;
 
-// The first error libxml2 reports, with its line.
-void keep_first_error(void* context, xmlErrorPtr error) {
-    auto& message = *static_cast<std::string*>(context);
-    if (message.empty() && error != nullptr) {
-        std::string text = error->message != nullptr ? error->message : "not well-formed";
-        while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
-            text.pop_back();
+    void add(rom_fields&& fields, const std::string* game) {
+        if (fields.bad || game == nullptr) {
+            ++file.skipped;
+            return;
         }
-        message = "line " + std::to_string(error->line) + ": " + text;
+        fields.found.dat = dat;
+        fields.found.game = *game;
+        into.roms.push_back(std::move(fields.found));
     }
-}
+    void drop() {
+        into.roms.resize(first_rom);
+    }
+};
 
 void index_rom(catalog& into, std::int32_t index) {
     const rom& found = into.roms[static_cast<std::size_t>(index)];
@@ -196,90 +121,503 @@ void index_rom(catalog& into, std::int32_t index) {
     }
 }
 
-bool parse(const std::string& bytes, const std::string& path, catalog& into,
-           std::string* what) {
-    const auto dat = static_cast<std::int32_t>(into.dats.size());
-    reader_ptr reader(xml().xmlReaderForMemory(bytes.data(), static_cast<int>(bytes.size()),
-                                               path.c_str(), nullptr,
-                                               XML_PARSE_NONET | XML_PARSE_NOERROR |
-                                                   XML_PARSE_NOWARNING | XML_PARSE_HUGE),
-                      xml().xmlFreeTextReader);
+// ---------------------------------------------------------------------------
+// What the bytes are
+// ---------------------------------------------------------------------------
+
+enum class dat_kind { xml, clrmamepro, none };
+
+bool is_space(int byte) {
+    return byte == ' ' || byte == '\t' || byte == '\r' || byte == '\n';
+}
+
+// Looks at the first bytes: XML starts with '<', ClrMamePro text with a word such as
+// "clrmamepro" or "game". A UTF-8 byte order mark and white space before are skipped.
+dat_kind sniff(dat_source& source, std::string* what) {
+    if (!source.fill()) {
+        *what = source.error.empty() ? "empty" : source.error;
+        return dat_kind::none;
+    }
+    const std::string_view first(source.chunk.data(), source.size);
+    constexpr std::string_view tar_magic = "ustar";
+    if (first.size() >= 257 + tar_magic.size() &&
+        first.substr(257, tar_magic.size()) == tar_magic) {
+        *what = "a tar archive: not supported (a DAT may be plain, gzip, bzip2 or xz "
+                "compressed, or the one file of a zip)";
+        return dat_kind::none;
+    }
+    if (first.starts_with("\xEF\xBB\xBF")) {
+        source.at = 3;
+    }
+    while (is_space(source.peek())) {
+        source.take();
+    }
+    const int byte = source.peek();
+    if (byte == '<') {
+        return dat_kind::xml;
+    }
+    if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z')) {
+        return dat_kind::clrmamepro;
+    }
+    *what = byte < 0 && source.error.empty() ? "holds only white space"
+            : byte < 0                       ? source.error
+                       : "not a DAT: neither XML (a Logiqx datafile, a software list) nor "
+                         "ClrMamePro text";
+    return dat_kind::none;
+}
+
+// ---------------------------------------------------------------------------
+// XML: Logiqx datafiles and MAME software lists
+// ---------------------------------------------------------------------------
+
+// What the XML reader feeds libxml2, and what it found on the way: a DAT never
+// declares entities, and one that does is refused before any is expanded (a few
+// hundred bytes of nested entities expand to gigabytes).
+struct xml_feed {
+    dat_source& source;
+    char carry[8] = {}; // the last bytes fed, for a declaration across two chunks
+    std::size_t carried = 0;
+    bool entities = false;
+};
+
+int feed_xml(void* context, char* buffer, int length) {
+    auto& feed = *static_cast<xml_feed*>(context);
+    const long got = feed.source.read(buffer, static_cast<std::size_t>(length));
+    if (got <= 0) {
+        return static_cast<int>(got);
+    }
+    constexpr std::string_view declaration = "<!ENTITY";
+    const std::string_view fed(buffer, static_cast<std::size_t>(got));
+    // Across the two chunks: the last bytes of the one before and the first of this.
+    char seam[2 * sizeof feed.carry] = {};
+    std::memcpy(seam, feed.carry, feed.carried);
+    const std::size_t head = std::min(fed.size(), declaration.size() - 1);
+    std::memcpy(seam + feed.carried, buffer, head);
+    if (std::string_view(seam, feed.carried + head).find(declaration) != std::string_view::npos ||
+        fed.find(declaration) != std::string_view::npos) {
+        feed.entities = true;
+        return -1;
+    }
+    const std::string_view last = std::string_view(seam, feed.carried + head)
+                                      .substr(feed.carried + head > declaration.size() - 1
+                                                  ? feed.carried + head - (declaration.size() - 1)
+                                                  : 0);
+    const std::string_view tail = fed.size() >= declaration.size() - 1
+                                      ? fed.substr(fed.size() - (declaration.size() - 1))
+                                      : last;
+    feed.carried = tail.size();
+    std::memcpy(feed.carry, tail.data(), tail.size());
+    return static_cast<int>(got);
+}
+
+int close_feed(void*) {
+    return 0;
+}
+
+// The first error libxml2 reports, its first line, with its line number; a DAT that
+// is not UTF-8 and says nothing of its encoding gets the advice to declare it.
+void keep_first_error(void* context, xmlErrorPtr error) {
+    auto& message = *static_cast<std::string*>(context);
+    if (!message.empty() || error == nullptr) {
+        return;
+    }
+    std::string text = error->message != nullptr ? error->message : "not well-formed";
+    text = text.substr(0, text.find('\n'));
+    while (!text.empty() && (text.back() == ' ' || text.back() == '!')) {
+        text.pop_back();
+    }
+    if (text.starts_with("Input is not proper UTF-8")) {
+        text = "not UTF-8, and no encoding declared: declare the DAT's encoding, as in "
+               "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>";
+    }
+    message = "line " + std::to_string(error->line) + ": " + text;
+}
+
+std::string_view text_of(const xmlChar* text) {
+    return text != nullptr ? std::string_view(reinterpret_cast<const char*>(text))
+                           : std::string_view();
+}
+
+// The value of attribute `wanted` of the element the reader stands on, read in place.
+std::string attribute(xmlTextReaderPtr reader, std::string_view wanted) {
+    std::string value;
+    for (int more = xml().xmlTextReaderMoveToFirstAttribute(reader); more == 1;
+         more = xml().xmlTextReaderMoveToNextAttribute(reader)) {
+        if (text_of(xml().xmlTextReaderConstLocalName(reader)) == wanted) {
+            value = text_of(xml().xmlTextReaderConstValue(reader));
+        }
+    }
+    xml().xmlTextReaderMoveToElement(reader);
+    return value;
+}
+
+rom_fields rom_of(xmlTextReaderPtr reader) {
+    rom_fields fields;
+    for (int more = xml().xmlTextReaderMoveToFirstAttribute(reader); more == 1;
+         more = xml().xmlTextReaderMoveToNextAttribute(reader)) {
+        fields.set(text_of(xml().xmlTextReaderConstLocalName(reader)),
+                   text_of(xml().xmlTextReaderConstValue(reader)));
+    }
+    xml().xmlTextReaderMoveToElement(reader);
+    return fields;
+}
+
+// The elements of the two XML forms: a Logiqx datafile's header name, games (or
+// machines) and roms; a software list's name (an attribute of its root), software
+// and roms (in the data areas of its parts).
+struct xml_form {
+    std::string_view root;
+    std::string_view game;
+    std::string_view other_game; // another element that is a game
+};
+constexpr xml_form k_datafile{"datafile", "game", "machine"};
+constexpr xml_form k_softwarelist{"softwarelist", "software", "software"};
+
+bool parse_xml(dat_source& source, gathered& dat, std::string* what) {
+    xml_feed feed{source};
+    // No entity substitution, no DTD loaded, no network, and the parser's own limits
+    // kept (no XML_PARSE_HUGE).
+    reader_ptr reader(
+        xml().xmlReaderForIO(feed_xml, close_feed, &feed, "", nullptr,
+                             XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING),
+        xml().xmlFreeTextReader);
     if (!reader) {
         *what = "cannot be parsed";
         return false;
     }
     std::string error;
     xml().xmlTextReaderSetStructuredErrorHandler(reader.get(), keep_first_error, &error);
-    dat_file file{path, ""};
+    const xml_form* form = nullptr;
     std::string game;
-    bool root_seen = false;
-    bool in_header = false;
+    bool in_game = false;
+    int game_depth = -1;
     bool in_header_name = false; // the next text is the header's name
-    const std::size_t first_rom = into.roms.size();
     int status = 0;
     while ((status = xml().xmlTextReaderRead(reader.get())) == 1) {
         const int type = xml().xmlTextReaderNodeType(reader.get());
-        const std::string name =
-            reinterpret_cast<const char*>(xml().xmlTextReaderConstLocalName(reader.get()) != nullptr
-                                              ? xml().xmlTextReaderConstLocalName(reader.get())
-                                              : reinterpret_cast<const xmlChar*>(""));
-        if (type == XML_READER_TYPE_END_ELEMENT && name == "header") {
-            in_header = false;
-        }
         if (in_header_name && (type == XML_READER_TYPE_TEXT || type == XML_READER_TYPE_CDATA)) {
-            const xmlChar* text = xml().xmlTextReaderConstValue(reader.get());
-            file.name += text != nullptr ? reinterpret_cast<const char*>(text) : "";
+            dat.file.name += text_of(xml().xmlTextReaderConstValue(reader.get()));
             continue;
         }
         in_header_name = false;
+        const std::string_view name = text_of(xml().xmlTextReaderConstLocalName(reader.get()));
+        const int depth = xml().xmlTextReaderDepth(reader.get());
+        if (type == XML_READER_TYPE_END_ELEMENT && in_game && depth == game_depth) {
+            in_game = false;
+        }
         if (type != XML_READER_TYPE_ELEMENT) {
             continue;
         }
-        if (!root_seen) {
-            root_seen = true;
-            if (name != "datafile") {
-                *what = "not a datafile (its root element is <" + name + ">)";
-                into.roms.resize(first_rom);
+        if (form == nullptr) {
+            form = name == k_datafile.root       ? &k_datafile
+                   : name == k_softwarelist.root ? &k_softwarelist
+                                                 : nullptr;
+            if (form == nullptr) {
+                *what = "not a DAT: its root element is <" + std::string(name) +
+                        ">, not <datafile> or <softwarelist>";
                 return false;
             }
-        } else if (name == "header" && !xml().xmlTextReaderIsEmptyElement(reader.get())) {
-            in_header = true;
-        } else if (name == "name" && in_header && file.name.empty()) {
+            if (form == &k_softwarelist) {
+                dat.file.name = attribute(reader.get(), "name");
+            }
+        } else if (name == "name" && form == &k_datafile && depth == 2 && dat.file.name.empty()) {
             in_header_name = !xml().xmlTextReaderIsEmptyElement(reader.get());
-        } else if (name == "game" || name == "machine") {
-            game = name_attribute(reader.get());
+        } else if ((name == form->game || name == form->other_game) && depth == 1) {
+            game = attribute(reader.get(), "name");
+            in_game = !xml().xmlTextReaderIsEmptyElement(reader.get());
+            game_depth = depth;
         } else if (name == "rom") {
-            into.roms.push_back(rom_of(reader.get(), dat, game));
+            dat.add(rom_of(reader.get()), in_game ? &game : nullptr);
         }
+    }
+    if (feed.entities) {
+        *what = "declares entities, which a DAT never does: refused (expanding them can take "
+                "any time and memory)";
+        return false;
+    }
+    if (!source.error.empty()) {
+        *what = source.error;
+        return false;
     }
     if (status < 0 || !error.empty()) {
         *what = error.empty() ? "not well-formed" : error;
-        into.roms.resize(first_rom);
         return false;
     }
-    if (!root_seen) {
-        *what = "not a datafile (no element)";
-        into.roms.resize(first_rom);
+    if (form == nullptr) {
+        *what = "not a DAT: no element";
         return false;
     }
-    for (std::size_t i = first_rom; i < into.roms.size(); ++i) {
-        index_rom(into, static_cast<std::int32_t>(i));
-    }
-    into.dats.push_back(std::move(file));
     return true;
+}
+
+// ---------------------------------------------------------------------------
+// ClrMamePro text: blocks of `key value` pairs in parentheses
+// ---------------------------------------------------------------------------
+
+// A token: '(' or ')', a string in double quotes (spaces and parentheses allowed
+// inside, a quote or backslash after a backslash), or a word up to white space or a
+// parenthesis.
+struct token {
+    enum { open, close, text, end, bad } kind = end;
+    std::string value;
+    int line = 0;
+};
+
+// Longer strings than any DAT needs are a damaged or hostile file.
+constexpr std::size_t k_longest_token = 1 << 16;
+// Unknown fields may nest their own blocks; deeper than this is no DAT.
+constexpr int k_deepest_block = 16;
+
+token next_token(dat_source& source) {
+    while (is_space(source.peek())) {
+        source.take();
+    }
+    token found;
+    found.line = source.line;
+    const int first = source.take();
+    if (first < 0) {
+        found.kind = source.error.empty() ? token::end : token::bad;
+        return found;
+    }
+    if (first == '(' || first == ')') {
+        found.kind = first == '(' ? token::open : token::close;
+        return found;
+    }
+    found.kind = token::text;
+    if (first == '"') {
+        for (int byte = source.take(); byte != '"'; byte = source.take()) {
+            if (byte == '\\' && (source.peek() == '"' || source.peek() == '\\')) {
+                byte = source.take();
+            }
+            if (byte < 0 || found.value.size() == k_longest_token) {
+                found.kind = token::bad;
+                found.value = byte < 0 ? "a string without its closing quote" : "a string too long";
+                return found;
+            }
+            found.value += static_cast<char>(byte);
+        }
+        return found;
+    }
+    found.value = static_cast<char>(first);
+    for (int byte = source.peek(); byte >= 0 && !is_space(byte) && byte != '(' && byte != ')';
+         byte = source.peek()) {
+        if (found.value.size() == k_longest_token) {
+            found.kind = token::bad;
+            found.value = "a word too long";
+            return found;
+        }
+        found.value += static_cast<char>(source.take());
+    }
+    return found;
+}
+
+struct cmpro_reader {
+    dat_source& source;
+    gathered& dat;
+    std::string error;
+
+    bool fail(const token& at, const std::string& what) {
+        if (error.empty()) {
+            error = !source.error.empty() ? source.error
+                                          : "line " + std::to_string(at.line) + ": " + what;
+        }
+        return false;
+    }
+
+    // A value: a word, a string, or a block of any depth, skipped.
+    bool value(token& into) {
+        into = next_token(source);
+        if (into.kind == token::text) {
+            return true;
+        }
+        if (into.kind != token::open) {
+            return fail(into, into.kind == token::bad ? into.value : "a field without its value");
+        }
+        for (int depth = 1; depth > 0;) {
+            const token inner = next_token(source);
+            if (inner.kind == token::end || inner.kind == token::bad) {
+                return fail(inner, "a block without its closing parenthesis");
+            }
+            depth += inner.kind == token::open ? 1 : inner.kind == token::close ? -1 : 0;
+            if (depth > k_deepest_block) {
+                return fail(inner, "blocks nested too deep");
+            }
+        }
+        into.value.clear();
+        return true;
+    }
+
+    // The `key value` pairs of a block up to its ')', each handed to `field`.
+    template <class Field> bool block(Field&& field) {
+        const token opening = next_token(source);
+        if (opening.kind != token::open) {
+            return fail(opening, "a block without its opening parenthesis");
+        }
+        for (;;) {
+            const token key = next_token(source);
+            if (key.kind == token::close) {
+                return true;
+            }
+            if (key.kind != token::text) {
+                return fail(key, key.kind == token::bad
+                                     ? key.value
+                                     : "a block without its closing parenthesis");
+            }
+            if (!field(key)) {
+                return false;
+            }
+        }
+    }
+
+    bool rom_block(rom_fields& fields) {
+        return block([&](const token& key) {
+            token found;
+            if (!value(found)) {
+                return false;
+            }
+            fields.set(key.value, found.value);
+            return true;
+        });
+    }
+
+    bool game_block() {
+        std::string game;
+        std::vector<rom_fields> roms;
+        // Fields come in any order: the name may follow the roms.
+        const bool read = block([&](const token& key) {
+            if (key.value == "rom") {
+                roms.emplace_back();
+                return rom_block(roms.back());
+            }
+            token found;
+            if (!value(found)) {
+                return false;
+            }
+            if (key.value == "name") {
+                game = found.value;
+            }
+            return true;
+        });
+        for (rom_fields& fields : roms) {
+            dat.add(std::move(fields), &game);
+        }
+        return read;
+    }
+
+    // A rom outside any game: read, then skipped and counted.
+    bool lone_rom() {
+        rom_fields fields;
+        if (!rom_block(fields)) {
+            return false;
+        }
+        dat.add(std::move(fields), nullptr);
+        return true;
+    }
+
+    bool header_block() {
+        return block([&](const token& key) {
+            token found;
+            if (!value(found)) {
+                return false;
+            }
+            if (key.value == "name" && dat.file.name.empty()) {
+                dat.file.name = found.value;
+            }
+            return true;
+        });
+    }
+
+    bool file() {
+        for (;;) {
+            const token kind = next_token(source);
+            if (kind.kind == token::end) {
+                return true;
+            }
+            if (kind.kind != token::text) {
+                return fail(kind,
+                            kind.kind == token::bad ? kind.value : "a parenthesis out of place");
+            }
+            const bool read =
+                kind.value == "clrmamepro" ? header_block()
+                : kind.value == "game" || kind.value == "machine" || kind.value == "resource"
+                    ? game_block()
+                : kind.value == "rom" ? lone_rom()
+                                      : block([&](const token&) {
+                                            token skipped;
+                                            return value(skipped);
+                                        });
+            if (!read) {
+                return false;
+            }
+        }
+    }
+};
+
+bool parse_clrmamepro(dat_source& source, gathered& dat, std::string* what) {
+    cmpro_reader reader{source, dat, {}};
+    if (!reader.file()) {
+        *what = reader.error;
+        return false;
+    }
+    return true;
+}
+
+// The DAT's name when it gives none: its file name without folder and extension.
+std::string name_from_path(const std::string& path) {
+    std::string name = without_compression_suffix(path.substr(path.rfind('/') + 1));
+    const std::size_t dot = name.rfind('.');
+    return dot != std::string::npos && dot > 0 ? name.substr(0, dot) : name;
 }
 
 } // namespace
 
-bool load_dat(const std::string& path, catalog& into, std::string* message) {
-    std::string bytes;
+namespace {
+
+// Reads the DAT from its open source into `into`; false with what is wrong.
+bool load_from(dat_source& source, const std::string& path, catalog& into, std::string* what) {
+    gathered dat{into, static_cast<std::int32_t>(into.dats.size()), into.roms.size(),
+                 dat_file{path, "", 0}};
+    const dat_kind kind = sniff(source, what);
+    const bool read = kind == dat_kind::xml          ? parse_xml(source, dat, what)
+                      : kind == dat_kind::clrmamepro ? parse_clrmamepro(source, dat, what)
+                                                     : false;
+    if (read && more_members(source)) {
+        *what = "a zip that holds more than one file";
+    } else if (read) {
+        if (dat.file.name.empty()) {
+            dat.file.name = name_from_path(path);
+        }
+        for (std::size_t i = dat.first_rom; i < into.roms.size(); ++i) {
+            index_rom(into, static_cast<std::int32_t>(i));
+        }
+        into.dats.push_back(std::move(dat.file));
+        return true;
+    }
+    dat.drop();
+    return false;
+}
+
+} // namespace
+
+bool load_dat(const std::string& path, catalog& into, std::string* message, std::uint64_t limit) {
     std::string what;
-    if (ondemand::archive_library(&what) == nullptr || ondemand::xml_library(&what) == nullptr) {
+    dat_source source;
+    if (ondemand::archive_library(&what) == nullptr || ondemand::xml_library(&what) == nullptr ||
+        !open_dat_source(path, limit, source, &what) || !load_from(source, path, into, &what)) {
         *message = "Cannot use the DAT file \"" + path + "\": " + what;
         return false;
     }
-    if (!read_bytes(path, &bytes, &what) || !parse(bytes, path, into, &what)) {
-        *message = "Cannot use the DAT file \"" + path + "\": " + what;
+    return true;
+}
+
+bool load_dat_bytes(const std::string& name, const std::uint8_t* data, std::size_t size,
+                    catalog& into, std::string* message, std::uint64_t limit) {
+    std::string what;
+    dat_source source;
+    if (ondemand::archive_library(&what) == nullptr || ondemand::xml_library(&what) == nullptr ||
+        !open_dat_memory(data, size, limit, source, &what) ||
+        !load_from(source, name, into, &what)) {
+        *message = "Cannot use the DAT file \"" + name + "\": " + what;
         return false;
     }
     return true;

@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 #include <openssl/evp.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -138,11 +139,37 @@ TEST_F(cli, dat_verdicts_summary_and_missing_roms) {
     EXPECT_TRUE(wide.out.ends_with("\n" + set + "/a.d64: known \"Game A\" (Test Set)\n"));
 }
 
-// A DAT that cannot be used: one line naming it and what is wrong, status 1, no image.
+// A DAT that cannot be used, hostile ones among them: one line naming it and what is
+// wrong, status 1, no image read, in bounded time and memory.
 TEST_F(cli, unusable_dat_files_end_the_run_before_any_image) {
     const std::string image = save(disk("A"), "a.d64");
     save_bytes("<datafile><game name=\"x\"><rom name=\"a\"/></datafile>\n", "broken.xml");
-    save_bytes("<?xml version=\"1.0\"?>\n<softwarelist/>\n", "other.xml");
+    save_bytes("<?xml version=\"1.0\"?>\n<html/>\n", "other.xml");
+    // Nested entities used in an attribute (a billion laughs), and one entity of 100 KB
+    // used 20,000 times: both would take any time and memory to expand.
+    std::string laughs = "<?xml version=\"1.0\"?>\n<!DOCTYPE datafile [\n<!ENTITY lol0 \"lol\">\n";
+    for (int level = 1; level <= 9; ++level) {
+        laughs += "<!ENTITY lol" + std::to_string(level) + " \"";
+        for (int i = 0; i < 10; ++i) {
+            laughs += "&lol" + std::to_string(level - 1) + ";";
+        }
+        laughs += "\">\n";
+    }
+    save_bytes(laughs + "]>\n<datafile><game name=\"&lol9;\"/></datafile>\n", "laughs.dat");
+    std::string quadratic = "<?xml version=\"1.0\"?>\n<!DOCTYPE datafile [<!ENTITY big \"" +
+                            std::string(100000, 'x') + "\">]>\n<datafile><game name=\"";
+    for (int i = 0; i < 20000; ++i) {
+        quadratic += "&big;";
+    }
+    save_bytes(quadratic + "\"/></datafile>\n", "quadratic.dat");
+    fs::create_directory(dir / "folder.dat");
+    save_bytes(archive_pack(archive_kind::tar_gz, {{"x.dat", "<datafile/>"}}), "set.tar.gz");
+    save_bytes(std::string("\x7f\x01\x00\xff binary", 11), "random.dat");
+    save(disk("B"), "disk.dat");
+    save_bytes(" \n\t\r\n ", "blank.dat");
+    save_bytes("<?xml version=\"1.0\"?>\n<datafile><header><name>Gr\xf6\xdf"
+               "e</name></header></datafile>\n",
+               "latin1.dat");
     save_bytes("", "empty.dat");
     const std::string gzipped = archive_pack(archive_kind::gz, {{"x.dat", std::string(5000, 'x')}});
     save_bytes(gzipped.substr(0, gzipped.size() / 2), "cut.dat.gz");
@@ -162,15 +189,31 @@ TEST_F(cli, unusable_dat_files_end_the_run_before_any_image) {
     };
     const row rows[] = {
         {"broken.xml", ": line 1: Opening and ending tag mismatch"},
-        {"other.xml", ": not a datafile (its root element is <softwarelist>)\n"},
+        {"other.xml",
+         ": not a DAT: its root element is <html>, not <datafile> or <softwarelist>\n"},
         {"empty.dat", ": empty\n"},
+        {"laughs.dat", ": declares entities, which a DAT never does: refused (expanding them can "
+                       "take any time and memory)\n"},
+        {"quadratic.dat", ": declares entities, which a DAT never does: refused (expanding them "
+                          "can take any time and memory)\n"},
+        {"/dev/zero", ": is not a regular file\n"},
+        {"folder.dat", ": is a folder\n"},
+        {"set.tar.gz", ": a tar archive: not supported (a DAT may be plain, gzip, bzip2 or xz "
+                       "compressed, or the one file of a zip)\n"},
+        {"random.dat", ": not a DAT: neither XML (a Logiqx datafile, a software list) nor "
+                       "ClrMamePro text\n"},
+        {"disk.dat", ": not a DAT: neither XML (a Logiqx datafile, a software list) nor "
+                     "ClrMamePro text\n"},
+        {"blank.dat", ": holds only white space\n"},
+        {"latin1.dat", ": line 2: not UTF-8, and no encoding declared: declare the DAT's "
+                       "encoding, as in <?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"},
         {"cut.dat.gz", ": truncated gzip input\n"},
         {"two.zip", ": a zip that holds more than one file\n"},
         {"damaged.zip", ": "},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.file);
-        const std::string path = (dir / r.file).string();
+        const std::string path = r.file.starts_with("/") ? r.file : (dir / r.file).string();
         const run_result result = run({"--dat", path, image});
         EXPECT_EQ(result.status, 1);
         EXPECT_EQ(result.out, "");
@@ -179,6 +222,42 @@ TEST_F(cli, unusable_dat_files_end_the_run_before_any_image) {
         // The banner and the blank line after it, the message, the run's last line.
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 4);
     }
+}
+
+// Text from a DAT is shown as paths are (controls, C1 and bidirectional controls as
+// '?'), in the JSON record as JSON escapes it; roms whose size is no plain decimal
+// number, or that stand outside any game, are skipped and counted; a DAT without a
+// header name is named after its file.
+TEST_F(cli, dat_text_is_shown_safely_and_unreadable_roms_are_counted) {
+    const test_image a = disk("A");
+    const std::string image = save(a, "a.d64");
+    const std::string crc = " size=\"174848\" crc=\"" + crc_of(bytes_of(a)) + "\"";
+    save_bytes("<?xml version=\"1.0\"?>\n<datafile>\n"
+               "<rom name=\"lone.d64\"" +
+                   crc +
+                   "/>\n"
+                   "<game name=\"Evil&#10;other.d64: known &quot;FAKE&quot; (X)&#x202E;&#x9B;\">"
+                   "<rom name=\"a&#13;.d64\" sha1=\"" +
+                   digest(EVP_sha1(), bytes_of(a)) +
+                   "\"/></game>\n"
+                   "<game name=\"Sizes\">"
+                   "<rom name=\"w\" size=\"abc\" crc=\"12345678\"/><rom name=\"x\" "
+                   "size=\"0x2AB00\" crc=\"12345678\"/>"
+                   "<rom name=\"y\" size=\"174848 \" crc=\"12345678\"/><rom name=\"z\" size=\"-1\" "
+                   "crc=\"12345678\"/>"
+                   "</game>\n</datafile>\n",
+               "Odd Set.dat");
+    const std::string dat = (dir / "Odd Set.dat").string();
+    const run_result result = run({"--dat", dat, "--missing", image});
+    EXPECT_EQ(result.out, image + ": known \"Evil?other.d64: known \"FAKE\" (X)??\" (Odd Set) as "
+                                  "\"a?.d64\"\n");
+    EXPECT_EQ(result.err, banner + "\nOdd Set: have 1 of 1, bad 0, near 0, unknown images 0, "
+                                   "skipped 5\n\n");
+    EXPECT_EQ(result.status, 0);
+    const nlohmann::json record = nlohmann::json::parse(run({"--json", "--dat", dat, image}).out);
+    EXPECT_EQ(record["dat"]["matches"][0]["game"],
+              "Evil\nother.d64: known \"FAKE\" (X)\u202E\u009B");
+    EXPECT_EQ(record["dat"]["matches"][0]["rom"], "a\r.d64");
 }
 
 // A DAT of a tree, read back over the same tree: every image known, names escaped.
@@ -196,6 +275,9 @@ TEST_F(cli, make_dat_round_trips) {
     EXPECT_NE(made.out.find("<game name=\"sub/amp&amp;&lt;&gt;%01\">"), std::string::npos);
     EXPECT_NE(made.out.find("<game name=\"caf\xC3\xA9\">"), std::string::npos); // UTF-8 kept
     EXPECT_EQ(made.out, run({"--make-dat=Round & Trip", "--recursive", "--jobs=1", tree}).out);
+    // One image is named by its file name, however its path was typed.
+    const run_result single = run({"--make-dat=One", tree + "/./sub/../one.d64"});
+    EXPECT_NE(single.out.find("<game name=\"one\">"), std::string::npos) << single.out;
     save_bytes(made.out, "round.dat");
     const run_result back = run({"--dat", (dir / "round.dat").string(), "--recursive", tree});
     EXPECT_EQ(back.out, "caf\xC3\xA9.d64: known \"caf\xC3\xA9\" (Round & Trip)\n"
@@ -203,4 +285,74 @@ TEST_F(cli, make_dat_round_trips) {
                         "sub/amp&<>?.d64: known \"sub/amp&<>%01\" (Round & Trip) as "
                         "\"amp&<>%01.d64\"\n"
                         "z.zip/in.d64: known \"z.zip/in\" (Round & Trip)\n");
+}
+
+// The same roms as a Logiqx datafile, a ClrMamePro text DAT and a MAME software list
+// give the same verdicts. The Logiqx one names a DTD that is a FIFO: were it opened,
+// the run would hang.
+TEST_F(cli, clrmamepro_and_software_list_dats_verify_as_the_logiqx_one) {
+    fs::create_directory(dir / "set");
+    const test_image a = disk("A");
+    const test_image b = disk("B");
+    const test_image c = disk("C");
+    const test_image f = disk("F");
+    save(a, "set/a.d64");
+    save(b, "set/b.d64");
+    save(c, "set/c.d64");
+    save_bytes(gcr_write_g64(f), "set/f.g64");
+    ASSERT_EQ(mkfifo((dir / "trap.dtd").c_str(), 0600), 0);
+    struct rom_row {
+        std::string game, rom, bytes, by, status;
+    };
+    const rom_row roms[] = {{"Game A", "a.d64", bytes_of(a), "sha1", ""},
+                            {"Game (B)", "b.d64", bytes_of(b), "sha1", "baddump"},
+                            {"Game C", "c-original.d64", bytes_of(c), "crc", ""},
+                            {"Game F", "f.d64", bytes_of(f), "sha1", ""},
+                            {"Game M", "m.d64", "not on any disk", "sha1", ""}};
+    const auto hashes = [&](const rom_row& r, const char* quote, const char* equals) {
+        std::string text = std::string(" size") + equals + quote + std::to_string(r.bytes.size()) +
+                           quote + " crc" + equals + quote + crc_of(r.bytes) + quote;
+        if (r.by == "sha1") {
+            text += std::string(" sha1") + equals + quote + digest(EVP_sha1(), r.bytes) + quote;
+        }
+        return text;
+    };
+    std::string logiqx = "<?xml version=\"1.0\"?>\n<!DOCTYPE datafile SYSTEM \"" +
+                         (dir / "trap.dtd").string() +
+                         "\">\n<datafile>\n<header><name>Same Set</name></header>\n";
+    std::string cmpro = "clrmamepro (\n\tname \"Same Set\"\n\tcomment \"a (nested) \\\"string\"\n"
+                        "\tforcezipping ( yes )\n)\n\n";
+    std::string softlist = "<?xml version=\"1.0\"?>\n<softwarelist name=\"Same Set\" "
+                           "description=\"Disks\">\n";
+    for (const rom_row& r : roms) {
+        const std::string status = r.status.empty() ? "" : " status=\"" + r.status + "\"";
+        logiqx += "<game name=\"" + r.game + "\"><rom name=\"" + r.rom + "\"" +
+                  hashes(r, "\"", "=") + status + "/></game>\n";
+        cmpro += "game (\n\tdescription \"x (1985)\"\n\trom ( name " + r.rom + hashes(r, "", " ") +
+                 (r.status.empty() ? "" : " flags " + r.status) + " )\n\tname \"" + r.game +
+                 "\"\n)\n";
+        softlist += "<software name=\"" + r.game +
+                    "\"><description>x</description><part name="
+                    "\"flop1\" interface=\"floppy_5_25\"><dataarea name=\"flop\" size=\"" +
+                    std::to_string(r.bytes.size()) + "\"><rom name=\"" + r.rom + "\"" +
+                    hashes(r, "\"", "=") + status + "/></dataarea></part></software>\n";
+    }
+    save_bytes(logiqx + "</datafile>\n", "logiqx.dat");
+    save_bytes(cmpro, "cmpro.dat");
+    save_bytes(softlist + "</softwarelist>\n", "softlist.xml");
+    const std::string expected_out = "a.d64: known \"Game A\" (Same Set)\n"
+                                     "b.d64: bad \"Game (B)\" (Same Set)\n"
+                                     "c.d64: known \"Game C\" (Same Set) as \"c-original.d64\"\n"
+                                     "f.g64: near \"Game F\" by g64_decoded (Same Set)\n"
+                                     "missing: \"Game M\" \"m.d64\" (Same Set)\n";
+    for (const char* dat : {"logiqx.dat", "cmpro.dat", "softlist.xml"}) {
+        SCOPED_TRACE(dat);
+        const run_result result = run(
+            {"--dat", (dir / dat).string(), "--missing", "--recursive", (dir / "set").string()});
+        EXPECT_EQ(result.out, expected_out);
+        EXPECT_TRUE(result.err.ends_with("\nSame Set: have 2 of 5, bad 1, near 1, unknown images "
+                                         "0\n\n"))
+            << result.err;
+        EXPECT_EQ(result.status, 0);
+    }
 }

@@ -1,12 +1,59 @@
 // Writes the sample image that the README shows, a 1581 sample, a damaged G64 and a
 // NIB beside it (the same name with ".d81", ".g64" and ".nib"), a disk with directory art
 // ("art.d64"), a damaged disk ("damaged.d64"), and the small collection of its examples:
-// make_sample OUTPUT.d64 [COLLECTION_FOLDER]
+// make_sample OUTPUT.d64 [COLLECTION_FOLDER]; with the folder, also a ClrMamePro DAT
+// and a software list of its disks beside it (FOLDER.cmpro.dat, FOLDER.softlist.xml).
 #include "gcr_writer.h"
 #include "image_builder.h"
+#include "test_support.h"
 
 #include <cstdio>
+#include <fstream>
 #include <string>
+#include <vector>
+
+namespace {
+
+struct known_disk {
+    const char* game;
+    const char* file;
+    test_image image;
+};
+
+// The size and CRC-32 of a disk as a DAT's rom gives them: "size 174848 crc 1a2b3c4d".
+std::string size_and_crc(const test_image& image, const char* separator, const char* quote) {
+    char crc[9];
+    std::snprintf(crc, sizeof crc, "%08x", crc32_of(image.bytes.data(), image.bytes.size()));
+    return std::string("size") + separator + quote + std::to_string(image.bytes.size()) + quote +
+           " crc" + separator + quote + crc + quote;
+}
+
+bool write_dats(const std::string& folder) {
+    const std::vector<known_disk> disks = {
+        {"Companion Disk", "companion.d64", image_sample_companion()},
+        {"Sample Disk", "sample.d64", image_sample()}};
+    std::string cmpro = "clrmamepro (\n\tname \"Samples, ClrMamePro\"\n\tdescription \"The sample "
+                        "disks\"\n)\n";
+    std::string list = "<?xml version=\"1.0\"?>\n<softwarelist name=\"samples\" "
+                       "description=\"The sample disks\">\n";
+    for (const known_disk& disk : disks) {
+        cmpro += std::string("\ngame (\n\tname \"") + disk.game + "\"\n\tdescription \"" +
+                 disk.game + " (1985)(floppeek)\"\n\trom ( name " + disk.file + " " +
+                 size_and_crc(disk.image, " ", "") + " )\n)\n";
+        list += std::string("\t<software name=\"") + disk.game + "\">\n\t\t<description>" +
+                disk.game +
+                "</description>\n\t\t<part name=\"flop1\" interface=\"floppy_5_25\">"
+                "\n\t\t\t<dataarea name=\"flop\" size=\"" +
+                std::to_string(disk.image.bytes.size()) + "\">\n\t\t\t\t<rom name=\"" + disk.file +
+                "\" " + size_and_crc(disk.image, "=", "\"") +
+                "/>\n\t\t\t</dataarea>\n\t\t</part>\n\t</software>\n";
+    }
+    std::ofstream(folder + ".cmpro.dat") << cmpro;
+    std::ofstream(folder + ".softlist.xml") << list << "</softwarelist>\n";
+    return std::ifstream(folder + ".softlist.xml").good();
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2 && argc != 3) {
@@ -35,8 +82,9 @@ int main(int argc, char** argv) {
         image_save(g64_file, stem + ".g64") && image_save(nib_file, stem + ".nib") &&
         image_save(image_sample_art(), stem.substr(0, stem.rfind('/') + 1) + "art.d64") &&
         image_save(image_sample_damaged(), stem.substr(0, stem.rfind('/') + 1) + "damaged.d64") &&
-        (folder.empty() || (image_save(image_sample(), folder + "/sample.d64") &&
-                            image_save(image_sample_companion(), folder + "/companion.d64")));
+        (folder.empty() ||
+         (image_save(image_sample(), folder + "/sample.d64") &&
+          image_save(image_sample_companion(), folder + "/companion.d64") && write_dats(folder)));
     if (!written) {
         std::fprintf(stderr, "cannot write %s\n", argv[1]);
         return 1;
