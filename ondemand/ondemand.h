@@ -10,7 +10,7 @@
 
 #include <archive.h>
 #include <archive_entry.h>
-#include <libxml/xmlreader.h>
+#include <libxml/parser.h>
 #include <zlib.h>
 
 #include <string>
@@ -45,18 +45,11 @@ inline constexpr const char* k_zlib_soname = "libz.so.1";
     X(archive_read_support_format_zip)
 
 #define FLOPPEEK_XML_FUNCTIONS(X)                                                                  \
-    X(xmlFreeTextReader)                                                                           \
-    X(xmlReaderForIO)                                                                              \
-    X(xmlTextReaderConstLocalName)                                                                 \
-    X(xmlTextReaderConstValue)                                                                     \
-    X(xmlTextReaderDepth)                                                                          \
-    X(xmlTextReaderIsEmptyElement)                                                                 \
-    X(xmlTextReaderMoveToElement)                                                                  \
-    X(xmlTextReaderMoveToFirstAttribute)                                                           \
-    X(xmlTextReaderMoveToNextAttribute)                                                            \
-    X(xmlTextReaderNodeType)                                                                       \
-    X(xmlTextReaderRead)                                                                           \
-    X(xmlTextReaderSetStructuredErrorHandler)
+    X(xmlCreatePushParserCtxt)                                                                     \
+    X(xmlCtxtUseOptions)                                                                           \
+    X(xmlFreeParserCtxt)                                                                           \
+    X(xmlParseChunk)                                                                               \
+    X(xmlStopParser)
 
 #define FLOPPEEK_ZLIB_FUNCTIONS(X) X(crc32)
 

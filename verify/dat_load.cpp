@@ -1,6 +1,6 @@
 // Reading a DAT file: its bytes as a stream (dat_source), told apart by their first
-// bytes, then read as XML with libxml2's streaming reader (a Logiqx datafile or a
-// MAME software list) or as ClrMamePro text with a small tokenizer: the DAT's name,
+// bytes, then read as XML with libxml2's SAX2 parser (a Logiqx datafile or a MAME
+// software list) or as ClrMamePro text with a small tokenizer: the DAT's name,
 // each game (machine, resource, software) and each of its roms.
 #include "dat.h"
 #include "dat_source.h"
@@ -12,8 +12,6 @@
 namespace verify {
 
 namespace {
-
-using reader_ptr = std::unique_ptr<xmlTextReader, decltype(&xmlFreeTextReader)>;
 
 // load_dat() loads libxml2 before any of its functions is called.
 const ondemand::xml_functions& xml() {
@@ -170,54 +168,39 @@ dat_kind sniff(dat_source& source, std::string* what) {
 // XML: Logiqx datafiles and MAME software lists
 // ---------------------------------------------------------------------------
 
-// What the XML reader feeds libxml2, and what it found on the way: a DAT never
-// declares entities, and one that does is refused before any is expanded (a few
-// hundred bytes of nested entities expand to gigabytes).
-struct xml_feed {
-    dat_source& source;
-    char carry[8] = {}; // the last bytes fed, for a declaration across two chunks
+// A DAT never declares entities: one that does is refused before any is expanded (a
+// few hundred bytes of nested entities expand to gigabytes). Each chunk is looked at
+// before the parser gets it, with the seam to the chunk before.
+struct entity_watch {
+    static constexpr std::string_view k_declaration = "<!ENTITY";
+    char carry[8] = {}; // the last bytes looked at
     std::size_t carried = 0;
-    bool entities = false;
+
+    // True when the chunk, or the seam, holds a declaration.
+    bool declares(std::string_view chunk) {
+        constexpr std::size_t k_keep = k_declaration.size() - 1;
+        char seam[2 * k_keep] = {};
+        std::memcpy(seam, carry, carried);
+        const std::size_t head = std::min(chunk.size(), k_keep);
+        std::memcpy(seam + carried, chunk.data(), head);
+        const std::string_view joined(seam, carried + head);
+        if (joined.find(k_declaration) != std::string_view::npos ||
+            chunk.find(k_declaration) != std::string_view::npos) {
+            return true;
+        }
+        const std::string_view tail = chunk.size() >= k_keep ? chunk.substr(chunk.size() - k_keep)
+                                      : joined.size() > k_keep
+                                          ? joined.substr(joined.size() - k_keep)
+                                          : joined;
+        carried = tail.size();
+        std::memcpy(carry, tail.data(), tail.size());
+        return false;
+    }
 };
-
-int feed_xml(void* context, char* buffer, int length) {
-    auto& feed = *static_cast<xml_feed*>(context);
-    const long got = feed.source.read(buffer, static_cast<std::size_t>(length));
-    if (got <= 0) {
-        return static_cast<int>(got);
-    }
-    constexpr std::string_view declaration = "<!ENTITY";
-    const std::string_view fed(buffer, static_cast<std::size_t>(got));
-    // Across the two chunks: the last bytes of the one before and the first of this.
-    char seam[2 * sizeof feed.carry] = {};
-    std::memcpy(seam, feed.carry, feed.carried);
-    const std::size_t head = std::min(fed.size(), declaration.size() - 1);
-    std::memcpy(seam + feed.carried, buffer, head);
-    if (std::string_view(seam, feed.carried + head).find(declaration) != std::string_view::npos ||
-        fed.find(declaration) != std::string_view::npos) {
-        feed.entities = true;
-        return -1;
-    }
-    const std::string_view last = std::string_view(seam, feed.carried + head)
-                                      .substr(feed.carried + head > declaration.size() - 1
-                                                  ? feed.carried + head - (declaration.size() - 1)
-                                                  : 0);
-    const std::string_view tail = fed.size() >= declaration.size() - 1
-                                      ? fed.substr(fed.size() - (declaration.size() - 1))
-                                      : last;
-    feed.carried = tail.size();
-    std::memcpy(feed.carry, tail.data(), tail.size());
-    return static_cast<int>(got);
-}
-
-int close_feed(void*) {
-    return 0;
-}
 
 // The first error libxml2 reports, its first line, with its line number; a DAT that
 // is not UTF-8 and says nothing of its encoding gets the advice to declare it.
-void keep_first_error(void* context, xmlErrorPtr error) {
-    auto& message = *static_cast<std::string*>(context);
+void keep_first_error(std::string& message, const xmlError* error) {
     if (!message.empty() || error == nullptr) {
         return;
     }
@@ -238,30 +221,6 @@ std::string_view text_of(const xmlChar* text) {
                            : std::string_view();
 }
 
-// The value of attribute `wanted` of the element the reader stands on, read in place.
-std::string attribute(xmlTextReaderPtr reader, std::string_view wanted) {
-    std::string value;
-    for (int more = xml().xmlTextReaderMoveToFirstAttribute(reader); more == 1;
-         more = xml().xmlTextReaderMoveToNextAttribute(reader)) {
-        if (text_of(xml().xmlTextReaderConstLocalName(reader)) == wanted) {
-            value = text_of(xml().xmlTextReaderConstValue(reader));
-        }
-    }
-    xml().xmlTextReaderMoveToElement(reader);
-    return value;
-}
-
-rom_fields rom_of(xmlTextReaderPtr reader) {
-    rom_fields fields;
-    for (int more = xml().xmlTextReaderMoveToFirstAttribute(reader); more == 1;
-         more = xml().xmlTextReaderMoveToNextAttribute(reader)) {
-        fields.set(text_of(xml().xmlTextReaderConstLocalName(reader)),
-                   text_of(xml().xmlTextReaderConstValue(reader)));
-    }
-    xml().xmlTextReaderMoveToElement(reader);
-    return fields;
-}
-
 // The elements of the two XML forms: a Logiqx datafile's header name, games (or
 // machines) and roms; a software list's name (an attribute of its root), software
 // and roms (in the data areas of its parts).
@@ -273,77 +232,142 @@ struct xml_form {
 constexpr xml_form k_datafile{"datafile", "game", "machine"};
 constexpr xml_form k_softwarelist{"softwarelist", "software", "software"};
 
+// What the SAX callbacks know while the document streams by.
+struct xml_walk {
+    gathered& dat;
+    xmlParserCtxtPtr parser = nullptr;
+    const xml_form* form = nullptr;
+    std::string what;  // why the walk stopped, or ""
+    std::string error; // libxml2's first error
+    int depth = 0;     // of the next element to start
+    std::string game;
+    int game_depth = -1; // of the open game, or -1
+    bool in_header_name = false;
+};
+
+// The attributes of an element come as five pointers each: local name, prefix, URI,
+// value and the end of the value (which is not terminated).
+constexpr int k_attribute_fields = 5;
+
+std::string_view attribute_value(const xmlChar** attributes, int index) {
+    const xmlChar** fields = attributes + k_attribute_fields * index;
+    return {reinterpret_cast<const char*>(fields[3]),
+            static_cast<std::size_t>(fields[4] - fields[3])};
+}
+
+std::string attribute(int count, const xmlChar** attributes, std::string_view wanted) {
+    for (int i = 0; i < count; ++i) {
+        if (text_of(attributes[k_attribute_fields * i]) == wanted) {
+            return std::string(attribute_value(attributes, i));
+        }
+    }
+    return {};
+}
+
+void start_element(void* context, const xmlChar* local_name, const xmlChar*, const xmlChar*, int,
+                   const xmlChar**, int attribute_count, int, const xmlChar** attributes) {
+    auto& walk = *static_cast<xml_walk*>(context);
+    const std::string_view name = text_of(local_name);
+    const int depth = walk.depth++;
+    if (walk.form == nullptr) {
+        walk.form = name == k_datafile.root       ? &k_datafile
+                    : name == k_softwarelist.root ? &k_softwarelist
+                                                  : nullptr;
+        if (walk.form == nullptr) {
+            walk.what = "not a DAT: its root element is <" + std::string(name) +
+                        ">, not <datafile> or <softwarelist>";
+            xml().xmlStopParser(walk.parser);
+        } else if (walk.form == &k_softwarelist) {
+            walk.dat.file.name = attribute(attribute_count, attributes, "name");
+        }
+        return;
+    }
+    if (name == "rom") {
+        rom_fields fields;
+        for (int i = 0; i < attribute_count; ++i) {
+            fields.set(text_of(attributes[k_attribute_fields * i]), attribute_value(attributes, i));
+        }
+        walk.dat.add(std::move(fields), walk.game_depth >= 0 ? &walk.game : nullptr);
+    } else if (depth == 1 && (name == walk.form->game || name == walk.form->other_game)) {
+        walk.game = attribute(attribute_count, attributes, "name");
+        walk.game_depth = depth;
+    } else if (depth == 2 && name == "name" && walk.form == &k_datafile &&
+               walk.dat.file.name.empty()) {
+        walk.in_header_name = true;
+    }
+}
+
+void end_element(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
+    auto& walk = *static_cast<xml_walk*>(context);
+    walk.in_header_name = false;
+    if (--walk.depth == walk.game_depth) {
+        walk.game_depth = -1;
+    }
+}
+
+void characters(void* context, const xmlChar* text, int length) {
+    auto& walk = *static_cast<xml_walk*>(context);
+    if (walk.in_header_name) {
+        walk.dat.file.name.append(reinterpret_cast<const char*>(text),
+                                  static_cast<std::size_t>(length));
+    }
+}
+
+void structured_error(void* context, xmlErrorPtr error) {
+    keep_first_error(static_cast<xml_walk*>(context)->error, error);
+}
+
+// The document pushed through libxml2's SAX2 parser, chunk by chunk as it is read.
 bool parse_xml(dat_source& source, gathered& dat, std::string* what) {
-    xml_feed feed{source};
-    // No entity substitution, no DTD loaded, no network, and the parser's own limits
-    // kept (no XML_PARSE_HUGE).
-    reader_ptr reader(
-        xml().xmlReaderForIO(feed_xml, close_feed, &feed, "", nullptr,
-                             XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING),
-        xml().xmlFreeTextReader);
-    if (!reader) {
+    xmlSAXHandler handler{};
+    handler.initialized = XML_SAX2_MAGIC;
+    handler.startElementNs = start_element;
+    handler.endElementNs = end_element;
+    handler.characters = characters;
+    handler.cdataBlock = characters;
+    handler.serror = structured_error;
+    xml_walk walk{dat, nullptr, nullptr, {}, {}, 0, {}, -1, false};
+    std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)> parser(
+        xml().xmlCreatePushParserCtxt(&handler, &walk, nullptr, 0, ""), xml().xmlFreeParserCtxt);
+    if (!parser) {
         *what = "cannot be parsed";
         return false;
     }
-    std::string error;
-    xml().xmlTextReaderSetStructuredErrorHandler(reader.get(), keep_first_error, &error);
-    const xml_form* form = nullptr;
-    std::string game;
-    bool in_game = false;
-    int game_depth = -1;
-    bool in_header_name = false; // the next text is the header's name
-    int status = 0;
-    while ((status = xml().xmlTextReaderRead(reader.get())) == 1) {
-        const int type = xml().xmlTextReaderNodeType(reader.get());
-        if (in_header_name && (type == XML_READER_TYPE_TEXT || type == XML_READER_TYPE_CDATA)) {
-            dat.file.name += text_of(xml().xmlTextReaderConstValue(reader.get()));
-            continue;
+    walk.parser = parser.get();
+    // The predefined entities and character references replaced in attribute values
+    // (no other entity exists: a declaration is refused below), no DTD loaded (the
+    // handler has no external subset), no network, and the parser's own limits kept
+    // (no XML_PARSE_HUGE).
+    xml().xmlCtxtUseOptions(parser.get(), XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOERROR |
+                                              XML_PARSE_NOWARNING);
+    entity_watch entities;
+    bool parsed = true;
+    for (bool more = source.at < source.size || source.fill(); more && parsed && walk.what.empty();
+         more = source.fill()) {
+        const std::string_view chunk(source.chunk.data() + source.at, source.size - source.at);
+        source.at = source.size;
+        if (entities.declares(chunk)) {
+            *what = "declares entities, which a DAT never does: refused (expanding them can "
+                    "take any time and memory)";
+            return false;
         }
-        in_header_name = false;
-        const std::string_view name = text_of(xml().xmlTextReaderConstLocalName(reader.get()));
-        const int depth = xml().xmlTextReaderDepth(reader.get());
-        if (type == XML_READER_TYPE_END_ELEMENT && in_game && depth == game_depth) {
-            in_game = false;
-        }
-        if (type != XML_READER_TYPE_ELEMENT) {
-            continue;
-        }
-        if (form == nullptr) {
-            form = name == k_datafile.root       ? &k_datafile
-                   : name == k_softwarelist.root ? &k_softwarelist
-                                                 : nullptr;
-            if (form == nullptr) {
-                *what = "not a DAT: its root element is <" + std::string(name) +
-                        ">, not <datafile> or <softwarelist>";
-                return false;
-            }
-            if (form == &k_softwarelist) {
-                dat.file.name = attribute(reader.get(), "name");
-            }
-        } else if (name == "name" && form == &k_datafile && depth == 2 && dat.file.name.empty()) {
-            in_header_name = !xml().xmlTextReaderIsEmptyElement(reader.get());
-        } else if ((name == form->game || name == form->other_game) && depth == 1) {
-            game = attribute(reader.get(), "name");
-            in_game = !xml().xmlTextReaderIsEmptyElement(reader.get());
-            game_depth = depth;
-        } else if (name == "rom") {
-            dat.add(rom_of(reader.get()), in_game ? &game : nullptr);
-        }
+        // A chunk is at most the source's 64 KiB.
+        parsed = xml().xmlParseChunk(parser.get(), chunk.data(), static_cast<int>(chunk.size()),
+                                     0) == 0 &&
+                 walk.error.empty();
     }
-    if (feed.entities) {
-        *what = "declares entities, which a DAT never does: refused (expanding them can take "
-                "any time and memory)";
-        return false;
+    if (parsed && walk.what.empty() && source.error.empty()) {
+        xml().xmlParseChunk(parser.get(), nullptr, 0, 1);
     }
     if (!source.error.empty()) {
         *what = source.error;
         return false;
     }
-    if (status < 0 || !error.empty()) {
-        *what = error.empty() ? "not well-formed" : error;
+    if (!walk.what.empty() || !walk.error.empty()) {
+        *what = !walk.what.empty() ? walk.what : walk.error;
         return false;
     }
-    if (form == nullptr) {
+    if (walk.form == nullptr) {
         *what = "not a DAT: no element";
         return false;
     }
