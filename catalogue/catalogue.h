@@ -171,6 +171,69 @@ struct origin {
     const std::vector<std::string>& members; // archive members, outermost first
 };
 
+// ---------------------------------------------------------------------------
+// Tapes, cartridges and loose files
+// ---------------------------------------------------------------------------
+
+// A problem a container reader noted, of the container (slot 0) or of a file.
+struct container_problem {
+    d64_check_severity severity = D64_CHECK_WARNING;
+    std::string code; // "end_address_wrong", ...
+    std::int32_t slot = 0;
+};
+
+// A file of a T64, TAP, P00 or PRG, as a disk holds it.
+struct container_file_facts {
+    std::int32_t slot = 0;
+    std::uint8_t type_byte = 0;
+    std::string name;         // as the listing quotes it
+    std::string name_unicode; // the same part in Unicode
+    std::array<std::uint8_t, 16> raw_name{};
+    bool has_load_address = false;
+    std::uint16_t load_address = 0;
+    std::uint16_t end_address = 0;
+    std::uint64_t size = 0;        // bytes as a disk holds them
+    std::int32_t blocks = 0;       // the sectors a disk would give them: size / 254, rounded up
+    std::optional<md5_digest> md5; // none without data
+    std::vector<std::string> problems;
+    std::optional<std::int32_t> copies_ok; // a TAP's
+    std::optional<std::string> extracted;
+};
+
+// A CRT's CHIP packet.
+struct chip_facts {
+    std::string type; // "rom", "ram", ... or the number
+    std::int32_t bank = 0;
+    std::uint16_t load_address = 0;
+    std::uint16_t size = 0;
+    md5_digest md5{};
+};
+
+struct container_facts {
+    d64_container_format format = D64_CONTAINER_T64;
+    image_digests image;
+    d64_container_info info{};
+    std::string name; // the container's own (T64, P00, CRT), as the listing shows it
+    std::string name_unicode;
+    std::vector<container_file_facts> files;
+    std::vector<chip_facts> chips;
+    std::vector<container_problem> problems; // the container's and its files', in order
+    d64_check_summary summary{};             // counted by severity
+    bool extracting = false;
+    bool check = false;           // with --check: the record has a check object
+    std::optional<dat_facts> dat; // with --dat
+};
+
+// inspect_container() :
+//   Everything the reports know of a container, the names in Unicode too in `set`.
+container_facts inspect_container(const d64_container* container, const image_digests& image,
+                                  d64_charset set = D64_CHARSET_UPPER);
+
+// container_record_line() :
+//   The container's JSON record, one line with its "\n"; with `matches`, their list.
+std::string container_record_line(const origin& where, const container_facts& facts,
+                                  const std::vector<std::string>* matches);
+
 // record_line() :
 //   The image's JSON record, one line with its "\n"; with `matches`, their list too.
 std::string record_line(const origin& where, const image_facts& facts,

@@ -241,6 +241,112 @@ json check_json(const check_facts& check) {
             {"problems", std::move(problems)}};
 }
 
+json dat_json(const dat_facts& dat) {
+    json matches = json::array();
+    const auto optional = [](const std::optional<std::string>& text) {
+        return text ? json(*text) : json(nullptr);
+    };
+    for (const dat_match& found : dat.matches) {
+        matches.push_back({{"dat", found.dat},
+                           {"game", found.game},
+                           {"rom", found.rom},
+                           {"status", optional(found.status)},
+                           {"by", found.by},
+                           {"normal_form", optional(found.normal_form)},
+                           {"named", optional(found.named)}});
+    }
+    return {{"verdict", dat.verdict}, {"matches", std::move(matches)}};
+}
+
+// The problems of the container itself (those of its files are with the files).
+json own_problems(const container_facts& facts) {
+    json codes = json::array();
+    for (const container_problem& problem : facts.problems) {
+        if (problem.slot == 0) {
+            codes.push_back(problem.code);
+        }
+    }
+    return codes;
+}
+
+json container_json(const container_facts& facts) {
+    json container;
+    container["name"] = facts.name;
+    container["name_unicode"] = facts.name_unicode;
+    container["name_hex"] = hex(facts.info.name, static_cast<std::size_t>(facts.info.name_length));
+    if (facts.format == D64_CONTAINER_T64) {
+        container["version"] = facts.info.version;
+        container["slots"] = facts.info.slots;
+        container["used_claimed"] = facts.info.used_claimed;
+    } else {
+        container["record_length"] = facts.info.record_length;
+    }
+    container["problems"] = own_problems(facts);
+    return container;
+}
+
+json tape_json(const container_facts& facts) {
+    const char* machine = nullptr;
+    const char* video = nullptr;
+    const d64_container_info& info = facts.info;
+    return {{"version", info.version},
+            {"machine",
+             d64_tape_machine_name(info.machine, &machine) ? json(machine) : json(info.machine)},
+            {"video", d64_tape_video_name(info.video, &video) ? json(video) : json(info.video)},
+            {"pulses", info.pulses},
+            {"other_pulses", info.other_pulses},
+            {"blocks_ok", info.blocks_ok},
+            {"blocks_bad", info.blocks_bad},
+            {"problems", own_problems(facts)}};
+}
+
+// The mode the EXROM and GAME lines (0 active) set.
+const char* cartridge_mode(std::int32_t exrom, std::int32_t game) {
+    return exrom == 0 ? (game == 0 ? "16k" : "8k") : (game == 0 ? "ultimax" : "off");
+}
+
+json cartridge_json(const container_facts& facts) {
+    const d64_container_info& info = facts.info;
+    const char* machine = nullptr;
+    const char* hardware = nullptr;
+    return {{"name", facts.name},
+            {"machine",
+             d64_cartridge_machine_name(info.machine, &machine) ? json(machine) : json(nullptr)},
+            {"hardware_type", info.hardware_type},
+            {"hardware_name", d64_cartridge_type_name(info.hardware_type, &hardware)
+                                  ? json(hardware)
+                                  : json(nullptr)},
+            {"revision", info.revision},
+            {"version", info.version},
+            {"exrom", info.exrom},
+            {"game", info.game},
+            {"mode", cartridge_mode(info.exrom, info.game)},
+            {"problems", own_problems(facts)}};
+}
+
+json container_file_json(const container_file_facts& file, bool extracting) {
+    json entry;
+    entry["slot"] = file.slot;
+    const char* type = nullptr;
+    entry["type"] = d64_file_type_name(file.type_byte, &type) ? json(type) : json(nullptr);
+    entry["name"] = file.name;
+    entry["name_unicode"] = file.name_unicode;
+    entry["name_hex"] = hex(file.raw_name);
+    entry["load_address"] = file.has_load_address ? json(file.load_address) : json(nullptr);
+    entry["end_address"] = file.has_load_address ? json(file.end_address) : json(nullptr);
+    entry["size"] = file.size;
+    entry["blocks"] = file.blocks;
+    entry["md5"] = file.md5 ? json(hex(*file.md5)) : json(nullptr);
+    entry["problems"] = file.problems;
+    if (file.copies_ok) {
+        entry["copies_ok"] = *file.copies_ok;
+    }
+    if (extracting) {
+        entry["extracted"] = file.extracted ? json(*file.extracted) : json(nullptr);
+    }
+    return entry;
+}
+
 } // namespace
 
 std::string record_line(const origin& where, const image_facts& facts,
@@ -280,20 +386,77 @@ std::string record_line(const origin& where, const image_facts& facts,
         record["check"] = check_json(*facts.check);
     }
     if (facts.dat) {
-        json matches = json::array();
-        const auto optional = [](const std::optional<std::string>& text) {
-            return text ? json(*text) : json(nullptr);
-        };
-        for (const dat_match& found : facts.dat->matches) {
-            matches.push_back({{"dat", found.dat},
-                               {"game", found.game},
-                               {"rom", found.rom},
-                               {"status", optional(found.status)},
-                               {"by", found.by},
-                               {"normal_form", optional(found.normal_form)},
-                               {"named", optional(found.named)}});
+        record["dat"] = dat_json(*facts.dat);
+    }
+    return escape_c1(dump(record, json::error_handler_t::replace)) + "\n";
+}
+
+std::string container_record_line(const origin& where, const container_facts& facts,
+                                  const std::vector<std::string>* matches) {
+    json record;
+    add_origin(record, where);
+    d64_container_facts format{};
+    d64_get_container_facts(facts.format, &format);
+    record["image"] = {{"format", format.name},
+                       {"size", facts.image.size},
+                       {"tracks", nullptr},
+                       {"error_info", false},
+                       {"md5", hex(facts.image.md5)},
+                       {"sha1", hex(facts.image.sha1)},
+                       {"crc32", crc32_hex(facts.image.crc32)}};
+    switch (facts.format) {
+    case D64_CONTAINER_T64:
+    case D64_CONTAINER_P00:
+        record["container"] = container_json(facts);
+        break;
+    case D64_CONTAINER_TAP:
+        record["tape"] = tape_json(facts);
+        break;
+    case D64_CONTAINER_CRT:
+        record["cartridge"] = cartridge_json(facts);
+        break;
+    case D64_CONTAINER_PRG:
+        break;
+    }
+    if (facts.format == D64_CONTAINER_CRT) {
+        json chips = json::array();
+        for (const chip_facts& chip : facts.chips) {
+            chips.push_back({{"type", chip.type},
+                             {"bank", chip.bank},
+                             {"load_address", chip.load_address},
+                             {"size", chip.size},
+                             {"md5", hex(chip.md5)}});
         }
-        record["dat"] = {{"verdict", facts.dat->verdict}, {"matches", std::move(matches)}};
+        record["chips"] = std::move(chips);
+    } else {
+        json files = json::array();
+        for (const container_file_facts& file : facts.files) {
+            files.push_back(container_file_json(file, facts.extracting));
+        }
+        record["files"] = std::move(files);
+    }
+    if (matches != nullptr) {
+        record["matches"] = *matches;
+    }
+    if (facts.check) {
+        json problems = json::array();
+        for (const container_problem& problem : facts.problems) {
+            const char* severity = "";
+            d64_check_severity_name(problem.severity, &severity);
+            problems.push_back(
+                {{"severity", severity},
+                 {"code", problem.code},
+                 {"files", problem.slot != 0 ? json::array({problem.slot}) : json::array()}});
+        }
+        record["check"] = {{"verdict", facts.summary.errors > 0     ? "errors"
+                                       : facts.summary.warnings > 0 ? "warnings"
+                                                                    : "ok"},
+                           {"errors", facts.summary.errors},
+                           {"warnings", facts.summary.warnings},
+                           {"problems", std::move(problems)}};
+    }
+    if (facts.dat) {
+        record["dat"] = dat_json(*facts.dat);
     }
     return escape_c1(dump(record, json::error_handler_t::replace)) + "\n";
 }

@@ -20,7 +20,8 @@ namespace collection {
 // The most bytes an image of this name may have: the limit of every read of it. A
 // raw track dump's name (".g64", ".nib", ..., compressed or not) allows the longest
 // file of its format the library reads whole (8 MiB for a G64, an NB2 of 120
-// entries); any other name the longest sector image of any format the library reads
+// entries), a tape's, cartridge's or loose file's the longest its format reads; any
+// other name the longest sector image of any format the library reads
 // (whatever its extension says, the length tells the format).
 // Nothing is read beyond one byte more, whatever a file or member claims or unpacks to.
 std::size_t image_size_limit(std::string_view name);
@@ -51,8 +52,9 @@ using unit = std::function<void(const visitor&)>;
 // What kind of name a folder entry or an archive member has.
 enum class name_kind { other, image, archive, compressed_image };
 
-// The name of every format the library reads (".d64", ".d71", ".d81", ".g64", ...) in
-// any case is an image; ".zip", ".7z", ".rar", ".tar",
+// The name of every format the library reads (".d64", ".d71", ".d81", ".g64", ...,
+// and the tapes, cartridges and loose files: ".t64", ".tap", ".crt", ".prg", ".p00")
+// in any case is an image; ".zip", ".7z", ".rar", ".tar",
 // ".tar.gz", ".tgz", ".tar.bz2", ".tar.xz", ".gz", ".bz2" and ".xz" are archives, an
 // image name with one of the last three is a compressed image; names starting with
 // '.' are nothing.

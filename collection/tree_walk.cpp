@@ -50,8 +50,14 @@ const d64_format_facts* format_of_name(std::string_view name) {
     return nullptr;
 }
 
+// A tape, a cartridge or a loose file of this name: its format, or -1.
+std::int32_t container_of_name(std::string_view name) {
+    std::int32_t format = -1;
+    return d64_container_format_of_name(std::string(name).c_str(), &format) ? format : -1;
+}
+
 bool is_image_name(std::string_view name) {
-    return format_of_name(name) != nullptr;
+    return format_of_name(name) != nullptr || container_of_name(name) >= 0;
 }
 
 std::size_t largest_sector_image() {
@@ -169,6 +175,10 @@ name_kind classify_name(std::string_view name) {
 
 std::size_t image_size_limit(std::string_view name) {
     static const std::size_t largest = largest_sector_image();
+    d64_container_facts container{};
+    if (d64_get_container_facts(container_of_name(without_stream_suffix(name)), &container)) {
+        return static_cast<std::size_t>(container.largest_file);
+    }
     const d64_format_facts* format = format_of_name(without_stream_suffix(name));
     d64_format_shape shape{};
     return format != nullptr && format->largest_image == 0 &&

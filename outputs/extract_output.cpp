@@ -279,4 +279,48 @@ int extract_lost_files(const image_view& view, walk_style style, const d64_disk*
     return job.failures;
 }
 
+namespace {
+
+struct container_extraction {
+    image_extraction job;
+    d64_charset set;
+};
+
+bool extract_container_file(const d64_container_file* file, void* context) {
+    auto& into = *static_cast<container_extraction*>(context);
+    const std::uint8_t code = file->type & D64_TYPE_MASK;
+    if (file->data == nullptr || code < k_first_file_type || code > k_last_file_type) {
+        return true; // no data (a tape's without a good copy), or a DEL file
+    }
+    const std::string base =
+        safe_file_name(reinterpret_cast<const char*>(file->name), into.job.root.set);
+    const int count = ++into.job.uses[base];
+    std::string payload;
+    if (file->has_load_address) {
+        payload += static_cast<char>(file->load_address & 0xFF);
+        payload += static_cast<char>(file->load_address >> 8);
+    }
+    payload.append(reinterpret_cast<const char*>(file->data), file->data_size);
+    const char* type_name = "";
+    d64_file_type_name(file->type, &type_name);
+    const std::string shown = write_extracted(
+        into.job, base + (count > 1 ? "~" + std::to_string(count) : "") + "." + type_name, payload);
+    if (into.job.paths != nullptr && !shown.empty()) {
+        (*into.job.paths)[file->slot] = shown;
+    }
+    return true;
+}
+
+} // namespace
+
+int extract_container_files(const image_view& view, walk_style style,
+                            const d64_container* container, const extraction_root& root, FILE* err,
+                            std::map<std::int32_t, std::string>* paths) {
+    container_extraction into{{nullptr, root, err, paths, image_folder(view, style), {}, {}},
+                              root.set};
+    into.job.folder_path = joined(into.job.folder_parts);
+    d64_foreach_container_file(container, extract_container_file, &into);
+    return into.job.failures;
+}
+
 } // namespace outputs

@@ -52,9 +52,20 @@ int render(const image_view& view, walk_style style, const settings& how, FILE* 
         std::fprintf(out, "\nParsing: \"%s\"\n", shown(view.path, style).c_str());
     }
     d64_disk* disk = nullptr;
-    if (!view.error.empty() || !open_image(view, style, &disk)) {
-        return fail(view, style, view.error.empty() ? not_recognized(view, style) : view.error, how,
-                    out, err);
+    if (!view.error.empty()) {
+        return fail(view, style, view.error, how, out, err);
+    }
+    if (!open_image(view, style, &disk)) {
+        // After the disk formats, a tape, a cartridge or a loose file (not in a flat
+        // folder, which is read for D64 images only).
+        d64_container* container = nullptr;
+        if (style != walk_style::folder &&
+            d64_open_container(&container, view.bytes, view.size, view.path.c_str(), nullptr)) {
+            const int failures = render_container(view, style, container, how, out, err);
+            d64_close_container(container);
+            return failures;
+        }
+        return fail(view, style, not_recognized(view, style), how, out, err);
     }
     int failures = 0;
     // The image's digests, once, for its record, its DAT verdict or its DAT game.

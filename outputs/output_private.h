@@ -63,6 +63,16 @@ catalogue::dat_facts dat_facts_of(const verify::verdict& result, const settings&
 void dat_game(const image_view& view, walk_style style, const catalogue::image_digests& image,
               FILE* out);
 
+// Everything `how` asks of a tape, cartridge or loose file open as `container`.
+// @return the failures, as render() counts them.
+int render_container(const image_view& view, walk_style style, const d64_container* container,
+                     const settings& how, FILE* out, FILE* err);
+
+// Writes the files of a container below `root` as extract_files() writes a disk's.
+int extract_container_files(const image_view& view, walk_style style,
+                            const d64_container* container, const extraction_root& root, FILE* err,
+                            std::map<std::int32_t, std::string>* paths);
+
 // The JSON record of an image that failed.
 void json_failure(const image_view& view, const std::string& message, FILE* out);
 

@@ -1,7 +1,8 @@
 // trakvol: read-only access to Commodore disk images held in memory: 1541 (D64),
 // 1571 (D71), 1581 (D81), 8050 (D80) and 8250 (D82) disks, and the raw GCR track
 // dumps of 1541 and 1571 disks (G64, G71) and the nibtools dumps of 1541 disks (NIB,
-// NB2), decoded into their sectors. The format
+// NB2), decoded into their sectors; and (since 2.4) the files of T64 and TAP tapes,
+// PC64 (P00) and loose PRG files, and the chips of CRT cartridges. The format
 // table behind d64_get_format_facts() and d64_get_format_shape() lists them all.
 //
 // A sector image is the sector data of its tracks (256 bytes a sector, track 1
@@ -716,6 +717,195 @@ bool d64_check_disk(const d64_disk* disk, d64_check_visitor visitor, void* conte
 //   @return false, *name untouched, for a null `name` or a value that is none.
 bool d64_check_code_name(int32_t code, const char** name);
 bool d64_check_severity_name(int32_t severity, const char** name);
+
+// ---------------------------------------------------------------------------
+// Tapes, cartridges and loose files
+// ---------------------------------------------------------------------------
+// Files that are no disk: a T64 tape container, a TAP recording of a tape's pulses, a
+// PC64 file (P00 and its kin), a loose PRG, a CRT cartridge. Each opens as a
+// container: a list of files (a CRT: of chips) with their names, types, load
+// addresses and data, and the problems found on the way. Every file is handed out as
+// a disk holds it: a program's two load-address bytes, then its data; so a program
+// has one MD5 wherever it is kept. Every length and offset is checked against the
+// file; no input makes a reader loop or read outside it. (Since 2.4.)
+
+typedef enum d64_container_format {
+    D64_CONTAINER_T64 = 0, // tape container: "C64..." and a directory of slots
+    D64_CONTAINER_TAP = 1, // a tape's pulses, "C64-TAPE-RAW" (or "C16-TAPE-RAW")
+    D64_CONTAINER_P00 = 2, // PC64 file: "C64File", one file; its type from the
+                           // extension (.P00 prg, .S00 seq, .U00 usr, .R00 rel, .D00 del)
+    D64_CONTAINER_PRG = 3, // a loose program, told by its .prg name
+    D64_CONTAINER_CRT = 4  // cartridge: "C64 CARTRIDGE   " (or of another machine)
+} d64_container_format;
+#define D64_CONTAINER_FORMAT_COUNT 5
+
+// What a container format is. (Since 2.4.)
+typedef struct d64_container_facts {
+    int32_t format;          // a d64_container_format
+    const char* name;        // "t64", "tap", "p00", "prg", "crt"; static strings
+    const char* extensions;  // e.g. ".t64", or ".p00-.p99 .s00 .u00 .r00 .d00 ..."
+    const char* description; // e.g. "Commodore 64 tape container"
+    const char* signature;   // its first bytes, or null (a PRG has none)
+    uint64_t largest_file;   // the longest file a reader need read: a read limit
+} d64_container_facts;
+
+// d64_get_container_facts() :
+//   @return false when `facts` is null or `format` is no container format.
+bool d64_get_container_facts(int32_t format, d64_container_facts* facts);
+
+// d64_container_format_of_name() :
+//   The container format a file name's extension says (in any letter case): .t64,
+//   .tap, .crt, .prg, and .p00 to .p99, .s00..., .u00..., .r00..., .d00... for PC64
+//   (but a disk format's own extension: .d64, .d71, .d80, ...).
+//   @return false when `name` or `format` is null or the extension is none of them.
+bool d64_container_format_of_name(const char* name, int32_t* format);
+
+// The problems a container reader notes: of a file, or of the container itself.
+typedef enum d64_container_problem {
+    D64_PROBLEM_END_ADDRESS_WRONG = 0,  // T64: the end address does not fit the data
+    D64_PROBLEM_USED_ENTRIES_WRONG = 1, // T64: the used entry count is not the entries'
+    D64_PROBLEM_OFFSET_OUTSIDE = 2,     // T64: the data offset is outside the file (error)
+    D64_PROBLEM_OVERLAP = 3,            // T64: two entries' data start at one offset
+    D64_PROBLEM_UNKNOWN_ENTRY_TYPE = 4, // T64: an entry type other than 1 or 3
+    D64_PROBLEM_FILE_TYPE_BYTE = 5,     // T64: a file type byte of 0x00 or 0x01 (read as
+                                        // PRG) or of a code above 4
+    D64_PROBLEM_LENGTH_MISMATCH = 6,    // TAP: its header's data length is not the file's
+    D64_PROBLEM_TRUNCATED = 7,          // the file ends inside what it promises (error)
+    D64_PROBLEM_NO_GOOD_COPY = 8,       // TAP: neither copy of a file reads (error)
+    D64_PROBLEM_ONE_GOOD_COPY = 9,      // TAP: one of a file's two copies reads
+    D64_PROBLEM_UNKNOWN_EXTENSION = 10, // PC64: an extension whose letter names no type
+    D64_PROBLEM_HALF_WAVES = 11,        // TAP version 2: half-waves (C16), not read
+    D64_PROBLEM_COUNT = 12
+} d64_container_problem;
+
+// d64_container_problem_name() :
+//   The stable name of a problem ("end_address_wrong", ...) into *name and its
+//   severity (a d64_check_severity: errors for data outside the file, a truncated
+//   file and no good copy; warnings for the rest) into *severity.
+//   @return false for a null argument or a value that is no problem.
+bool d64_container_problem_name(int32_t problem, const char** name, int32_t* severity);
+
+// A container open: the caller's bytes, borrowed, and the format found.
+typedef struct d64_container {
+    const uint8_t* file; // caller's buffer; must outlive the container
+    uint64_t size;
+    int32_t format; // a d64_container_format
+} d64_container;
+
+// What a container says of itself.
+typedef struct d64_container_info {
+    int32_t format;
+    uint8_t name[32];    // T64 (24 bytes), P00 (16), CRT (32): raw, as the file has it
+    int32_t name_length; // 0 for a TAP and a PRG
+    int32_t version;     // T64 0x0100 or 0x0101, TAP 0-2, CRT 0x0100...; else 0
+    int32_t slots;       // T64: directory slots read (the smaller of those claimed and
+                         // those before the first data)
+    int32_t slots_claimed;
+    int32_t used_claimed;  // T64: the used entry count it claims
+    int32_t record_length; // P00: a REL file's record length
+    int32_t machine;       // TAP: 0 C64, 1 VIC-20, 2 C16/Plus/4, 3 PET, 4 C5x0, 5 C6x0;
+                           // CRT: 0 C64, 1 C128, 2 VIC-20, 3 Plus/4, 4 CBM-II
+    int32_t video;         // TAP: 0 PAL, 1 NTSC, 2 old NTSC, 3 PAL-N
+    uint64_t pulses;       // TAP: every pulse and pause
+    uint64_t other_pulses; // TAP: pulses of no standard block (a turbo loader's data)
+    int32_t blocks_ok;     // TAP: standard blocks read cleanly, and not
+    int32_t blocks_bad;
+    int32_t hardware_type; // CRT: 0 a normal cartridge, else see d64_cartridge_type_name()
+    int32_t revision;      // CRT
+    int32_t exrom;         // CRT: the EXROM and GAME lines (0 active)
+    int32_t game;
+    uint32_t problems;  // the container's own: 1u << a d64_container_problem
+    int32_t file_count; // files (a CRT: chips)
+} d64_container_info;
+
+// One file of a container, as a disk holds it.
+typedef struct d64_container_file {
+    int32_t slot;          // from 1: the T64 slot, the TAP's file, else 1
+    uint8_t name[16];      // PETSCII, padded with shifted spaces (a P00's zeros kept)
+    uint8_t type;          // as a directory entry's type byte: 0x82 a closed PRG, ...
+    bool has_load_address; // a program: load_address comes first as a disk holds it
+    uint16_t load_address;
+    uint16_t end_address; // one past the last byte (as the container claims it)
+    const uint8_t* data;  // the data after the load address: in the caller's
+                          // buffer, or (a TAP's) in the container; null when none
+    uint64_t data_size;
+    uint64_t size;     // bytes as a disk holds them: the data, and the load
+                       // address before it
+    uint32_t problems; // 1u << a d64_container_problem
+    int32_t copies_ok; // TAP: copies that read cleanly (0 to 2); else -1
+} d64_container_file;
+
+// d64_open_container() :
+//   Recognises `file` (`size` bytes) by its signature (CRT, TAP, P00, then T64), or a
+//   PRG by `name` (a file name, may be null), two bytes or more, and opens it. Try it
+//   after d64_open_disk(): a disk's length comes first. *format, when not null,
+//   receives the format found. Release the container with d64_close_container().
+//   @return false when it is none of them (*out untouched) or allocation fails
+//   (*out null).
+bool d64_open_container(d64_container** out, const uint8_t* file, uint64_t size, const char* name,
+                        d64_container_format* format);
+
+// d64_close_container() :
+//   Releases a container; a null one is nothing to release.
+void d64_close_container(d64_container* container);
+
+// d64_get_container_info() :
+//   @return false when an argument is null.
+bool d64_get_container_info(const d64_container* container, d64_container_info* info);
+
+// Called for each file in the container's order; return false to stop.
+typedef bool (*d64_container_file_visitor)(const d64_container_file* file, void* context);
+
+// d64_foreach_container_file() :
+//   Calls `visitor` for each file (a CRT has none). The file is valid during the
+//   call only.
+//   @return false when an argument is null or the visitor stopped the walk.
+bool d64_foreach_container_file(const d64_container* container, d64_container_file_visitor visitor,
+                                void* context);
+
+// d64_calculate_container_file_md5() :
+//   The MD5 of the file's bytes as a disk holds them into `digest` (16 bytes).
+//   @return false when an argument is null or the file has no data (a TAP file without a
+//   good copy, a T64 entry whose data lies outside the file).
+bool d64_calculate_container_file_md5(const d64_container_file* file, uint8_t* digest);
+
+// d64_export_container_file() :
+//   Writes the file's bytes as a disk holds them to `stream`.
+//   @return false when an argument is null, the file has no data or the stream
+//   refused a byte.
+bool d64_export_container_file(const d64_container_file* file, FILE* stream);
+
+// A cartridge's CHIP packet.
+typedef struct d64_cartridge_chip {
+    int32_t type; // 0 ROM, 1 RAM, 2 Flash, 3 EEPROM
+    int32_t bank;
+    uint16_t load_address;
+    uint16_t size;       // as the packet says
+    const uint8_t* data; // in the caller's buffer: `size` bytes
+} d64_cartridge_chip;
+
+typedef bool (*d64_cartridge_chip_visitor)(const d64_cartridge_chip* chip, void* context);
+
+// d64_foreach_cartridge_chip() :
+//   Calls `visitor` for each whole CHIP packet of a CRT; a packet that runs past the
+//   file or is shorter than its header ends the walk (the container's problem
+//   `truncated`).
+//   @return false when an argument is null, the container is no CRT, or the visitor
+//   stopped the walk.
+bool d64_foreach_cartridge_chip(const d64_container* container, d64_cartridge_chip_visitor visitor,
+                                void* context);
+
+// d64_cartridge_type_name() / d64_cartridge_machine_name() / d64_tape_machine_name() /
+// d64_tape_video_name() / d64_cartridge_chip_type_name() :
+//   Static names of a CRT's hardware type ("Normal cartridge", "Action Replay V5",
+//   ...), its machine ("C64", "C128", ...), a TAP's machine and video standard, a
+//   chip's type ("rom", "ram", "flash", "eeprom").
+//   @return false, *name untouched, for a null `name` or a value without a name.
+bool d64_cartridge_type_name(int32_t type, const char** name);
+bool d64_cartridge_machine_name(int32_t machine, const char** name);
+bool d64_tape_machine_name(int32_t machine, const char** name);
+bool d64_tape_video_name(int32_t video, const char** name);
+bool d64_cartridge_chip_type_name(int32_t type, const char** name);
 
 #if defined(__GNUC__)
 #pragma GCC visibility pop

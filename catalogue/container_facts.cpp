@@ -1,0 +1,121 @@
+// The facts of a tape, a cartridge or a loose file, gathered through the d64_
+// container functions: its files (or chips) and the problems noted on the way.
+#include "catalogue.h"
+
+#include <cstring>
+
+namespace catalogue {
+
+namespace {
+
+constexpr std::uint64_t k_payload_per_sector = 254;
+
+std::string text_of(const std::uint8_t* field, std::int32_t length, d64_text_form form) {
+    char text[D64_NAME_LENGTH + 1] = {};
+    d64_petscii_to_text(reinterpret_cast<const char*>(field), length, form, text);
+    return text;
+}
+
+std::string unicode_of(const std::uint8_t* field, std::int32_t length, d64_text_form form,
+                       d64_charset set) {
+    char text[D64_UTF8_BYTES_PER_CODE * D64_NAME_LENGTH + 1] = {};
+    d64_petscii_to_utf8(reinterpret_cast<const char*>(field), length, form, set,
+                        D64_CONTROLS_AS_CODES, text, nullptr);
+    return text;
+}
+
+// The names of the problems set in `bits`, each also recorded with its severity.
+std::vector<std::string> problems_of(std::uint32_t bits, std::int32_t slot,
+                                     container_facts& facts) {
+    std::vector<std::string> names;
+    for (std::int32_t problem = 0; problem < D64_PROBLEM_COUNT; ++problem) {
+        const char* name = "";
+        std::int32_t severity = D64_CHECK_WARNING;
+        if ((bits >> problem & 1U) != 0 && d64_container_problem_name(problem, &name, &severity)) {
+            names.emplace_back(name);
+            facts.problems.push_back({static_cast<d64_check_severity>(severity), name, slot});
+            (severity == D64_CHECK_ERROR ? facts.summary.errors : facts.summary.warnings) += 1;
+        }
+    }
+    return names;
+}
+
+struct gathering {
+    container_facts& facts;
+    d64_charset set;
+};
+
+bool gather_file(const d64_container_file* file, void* context) {
+    auto& into = *static_cast<gathering*>(context);
+    container_file_facts found;
+    found.slot = file->slot;
+    found.type_byte = file->type;
+    std::memcpy(found.raw_name.data(), file->name, D64_NAME_LENGTH);
+    found.name = text_of(file->name, D64_NAME_LENGTH, D64_TEXT_QUOTED);
+    found.name_unicode = unicode_of(file->name, D64_NAME_LENGTH, D64_TEXT_QUOTED, into.set);
+    found.has_load_address = file->has_load_address;
+    found.load_address = file->load_address;
+    found.end_address = file->end_address;
+    found.size = file->size;
+    found.blocks =
+        static_cast<std::int32_t>((file->size + k_payload_per_sector - 1) / k_payload_per_sector);
+    md5_digest md5{};
+    if (d64_calculate_container_file_md5(file, md5.data())) {
+        found.md5 = md5;
+    }
+    found.problems = problems_of(file->problems, file->slot, into.facts);
+    if (file->copies_ok >= 0) {
+        found.copies_ok = file->copies_ok;
+    }
+    into.facts.files.push_back(std::move(found));
+    return true;
+}
+
+bool gather_chip(const d64_cartridge_chip* chip, void* context) {
+    auto& facts = *static_cast<container_facts*>(context);
+    chip_facts found;
+    const char* type = nullptr;
+    found.type =
+        d64_cartridge_chip_type_name(chip->type, &type) ? type : std::to_string(chip->type);
+    found.bank = chip->bank;
+    found.load_address = chip->load_address;
+    found.size = chip->size;
+    d64_container_file as_file{};
+    as_file.data = chip->data;
+    as_file.data_size = chip->size;
+    d64_calculate_container_file_md5(&as_file, found.md5.data());
+    facts.chips.push_back(found);
+    return true;
+}
+
+} // namespace
+
+container_facts inspect_container(const d64_container* container, const image_digests& image,
+                                  d64_charset set) {
+    container_facts facts;
+    facts.format = static_cast<d64_container_format>(container->format);
+    facts.image = image;
+    d64_get_container_info(container, &facts.info);
+    // A name field longer than a file name's is shown whole, trimmed of its padding.
+    const std::int32_t length = std::min(facts.info.name_length, D64_NAME_LENGTH);
+    if (length > 0) {
+        std::uint8_t name[32] = {};
+        std::memcpy(name, facts.info.name, sizeof name);
+        for (std::int32_t i = facts.info.name_length - 1;
+             i >= 0 && (name[i] == ' ' || name[i] == 0); --i) {
+            name[i] = D64_SHIFTED_SPACE;
+        }
+        for (std::int32_t from = 0; from < facts.info.name_length; from += D64_NAME_LENGTH) {
+            const std::int32_t part = std::min(D64_NAME_LENGTH, facts.info.name_length - from);
+            facts.name += text_of(name + from, part, D64_TEXT_TRIMMED);
+            facts.name_unicode += unicode_of(name + from, part, D64_TEXT_TRIMMED, set);
+        }
+    }
+    problems_of(facts.info.problems, 0, facts);
+    gathering files{facts, set};
+    d64_foreach_container_file(container, gather_file, &files);
+    d64_foreach_cartridge_chip(container, gather_chip, &facts);
+    return facts;
+}
+
+} // namespace catalogue
