@@ -67,6 +67,11 @@ MAX_D82_OVER_D64_PER_BYTE = 1.1
 MAX_G64_OVER_D64 = 2.0
 # --recursive -w over the same disks as NIB captures and as D64s.
 MAX_NIB_OVER_D64 = 2.0
+# --recursive -w over 1000 TAP recordings against md5sum of them; the listing of the
+# disks' files in T64s per byte against that of the D64s, and of as many P00s, PRGs
+# and CRTs per file (a loose file of a few KiB costs what opening it costs).
+MAX_TAP_OVER_MD5SUM = 2.0
+MAX_CONTAINER_OVER_D64 = 1.0
 # --extract of every image into a RAM-backed folder against tar -x of the same files.
 MAX_EXTRACT_OVER_TAR = 1.25
 # One image per process, as scripts and file-manager previews run it: the listing,
@@ -252,6 +257,10 @@ def bench_startup(tools, runs):
     return ratio
 
 
+def folder_megabytes(files):
+    return sum(os.path.getsize(path) for path in files) / 1e6
+
+
 def bench_folder(tools, count, runs, work):
     floppeek, generator, read_files, _ = tools
     folder = os.path.join(work, f"images{count}")
@@ -270,6 +279,12 @@ def bench_folder(tools, count, runs, work):
     os.makedirs(g64_folder)
     subprocess.run([generator, g64_folder, str(count), "g64"], check=True)
     g64_files = [os.path.join(g64_folder, name) for name in os.listdir(g64_folder)]
+    containers = {}
+    for variant in ("tap", "t64", "p00", "prg", "crt"):
+        folder_of = os.path.join(work, f"{variant}_{count}")
+        os.makedirs(folder_of)
+        subprocess.run([generator, folder_of, str(count), variant], check=True)
+        containers[variant] = (folder_of, [os.path.join(folder_of, name) for name in os.listdir(folder_of)])
     nib_folder = os.path.join(work, f"nib_{count}")
     os.makedirs(nib_folder)
     subprocess.run([generator, nib_folder, str(count), "nib"], check=True)
@@ -289,6 +304,8 @@ def bench_folder(tools, count, runs, work):
         warm(d82_files)
         warm(g64_files)
         warm(nib_files)
+        for _, container_files in containers.values():
+            warm(container_files)
     commands = {
         "floppeek -w": [floppeek, "-w", folder],
         "floppeek -w -j1": [floppeek, "-w", "--jobs=1", folder],
@@ -311,6 +328,11 @@ def bench_folder(tools, count, runs, work):
         "floppeek -w -r d82": [floppeek, "--recursive", "-w", d82_folder],
         "floppeek -w -r g64": [floppeek, "--recursive", "-w", g64_folder],
         "floppeek -w -r nib": [floppeek, "--recursive", "-w", nib_folder],
+        "floppeek -w -r tap": [floppeek, "--recursive", "-w", containers["tap"][0]],
+        "md5sum tap": ["md5sum", *containers["tap"][1]],
+        "floppeek -r d64": [floppeek, "--recursive", folder],
+        **{f"floppeek -r {variant}": [floppeek, "--recursive", containers[variant][0]]
+           for variant in ("t64", "p00", "prg", "crt")},
         "cat": ["cat", *files],
         "md5sum": ["md5sum", *files],
         "read_files": [read_files, *files],
@@ -349,6 +371,11 @@ def bench_folder(tools, count, runs, work):
                         (median["floppeek -w -r d64"] / megabytes),
         "g64": median["floppeek -w -r g64"] / median["floppeek -w -r d64"],
         "nib": median["floppeek -w -r nib"] / median["floppeek -w -r d64"],
+        "tap": median["floppeek -w -r tap"] / median["md5sum tap"],
+        "t64_per_byte": (median["floppeek -r t64"] / folder_megabytes(containers["t64"][1])) /
+                        (median["floppeek -r d64"] / megabytes),
+        "loose_per_file": max(median[f"floppeek -r {variant}"] for variant in ("p00", "prg", "crt")) /
+                          median["floppeek -r d64"],
         "rss": max(rss[name] for name in commands
                    if name.startswith("floppeek") and " -r " not in name and "--dat" not in name),
         "recursive_rss": max(rss[name] for name in commands if " -r " in name),
@@ -369,6 +396,9 @@ def bench_folder(tools, count, runs, work):
           f"D82 ({d82_megabytes:.1f} MB) / D64 = {ratios['d82_per_byte']:.2f}")
     print(f"  --recursive -w over the disks as G64 / as D64 = {ratios['g64']:.2f}   "
           f"as NIB / as D64 = {ratios['nib']:.2f}")
+    print(f"  --recursive -w over {count} TAPs / md5sum of them = {ratios['tap']:.2f}   "
+          f"listing per byte, the disks' files in T64s / the D64s = {ratios['t64_per_byte']:.2f}   "
+          f"per file, the slowest of P00, PRG, CRT / the D64s = {ratios['loose_per_file']:.2f}")
     print(f"  floppeek --check / floppeek -w = {ratios['check']:.2f}   "
           f"floppeek --check --json / --json = {ratios['check_json']:.2f}")
     print(f"  floppeek --dat ({DAT_ROMS} roms) / --json = {ratios['dat']:.2f}   "
@@ -420,6 +450,10 @@ def main():
                "floppeek --recursive -w per byte, D82 / D64", True),
               ("g64", MAX_G64_OVER_D64, "floppeek --recursive -w, G64 / D64", True),
               ("nib", MAX_NIB_OVER_D64, "floppeek --recursive -w, NIB / D64", True),
+              ("tap", MAX_TAP_OVER_MD5SUM, "floppeek --recursive -w over TAPs / md5sum", True),
+              ("t64_per_byte", MAX_CONTAINER_OVER_D64, "listing per byte, T64 / D64", True),
+              ("loose_per_file", MAX_CONTAINER_OVER_D64, "listing per file, P00/PRG/CRT / D64",
+               True),
               ("extract", MAX_EXTRACT_OVER_TAR, "floppeek --extract / tar -x", True)]
     for count, ratios in zip(args.counts, results):
         for key, limit, what, parallel in limits:

@@ -225,9 +225,10 @@ struct container_facts {
 };
 
 // inspect_container() :
-//   Everything the reports know of a container, the names in Unicode too in `set`.
+//   Everything the reports know of a container, the names in Unicode too in `set`;
+//   its files' and chips' MD5s only `with_md5` (a narrow listing needs none).
 container_facts inspect_container(const d64_container* container, const image_digests& image,
-                                  d64_charset set = D64_CHARSET_UPPER);
+                                  d64_charset set = D64_CHARSET_UPPER, bool with_md5 = true);
 
 // container_record_line() :
 //   The container's JSON record, one line with its "\n"; with `matches`, their list.

@@ -43,6 +43,7 @@ std::vector<std::string> problems_of(std::uint32_t bits, std::int32_t slot,
 struct gathering {
     container_facts& facts;
     d64_charset set;
+    bool with_md5;
 };
 
 bool gather_file(const d64_container_file* file, void* context) {
@@ -60,7 +61,7 @@ bool gather_file(const d64_container_file* file, void* context) {
     found.blocks =
         static_cast<std::int32_t>((file->size + k_payload_per_sector - 1) / k_payload_per_sector);
     md5_digest md5{};
-    if (d64_calculate_container_file_md5(file, md5.data())) {
+    if (into.with_md5 && d64_calculate_container_file_md5(file, md5.data())) {
         found.md5 = md5;
     }
     found.problems = problems_of(file->problems, file->slot, into.facts);
@@ -72,7 +73,8 @@ bool gather_file(const d64_container_file* file, void* context) {
 }
 
 bool gather_chip(const d64_cartridge_chip* chip, void* context) {
-    auto& facts = *static_cast<container_facts*>(context);
+    auto& into = *static_cast<gathering*>(context);
+    container_facts& facts = into.facts;
     chip_facts found;
     const char* type = nullptr;
     found.type =
@@ -83,7 +85,9 @@ bool gather_chip(const d64_cartridge_chip* chip, void* context) {
     d64_container_file as_file{};
     as_file.data = chip->data;
     as_file.data_size = chip->size;
-    d64_calculate_container_file_md5(&as_file, found.md5.data());
+    if (into.with_md5) {
+        d64_calculate_container_file_md5(&as_file, found.md5.data());
+    }
     facts.chips.push_back(found);
     return true;
 }
@@ -91,7 +95,7 @@ bool gather_chip(const d64_cartridge_chip* chip, void* context) {
 } // namespace
 
 container_facts inspect_container(const d64_container* container, const image_digests& image,
-                                  d64_charset set) {
+                                  d64_charset set, bool with_md5) {
     container_facts facts;
     facts.format = static_cast<d64_container_format>(container->format);
     facts.image = image;
@@ -112,9 +116,9 @@ container_facts inspect_container(const d64_container* container, const image_di
         }
     }
     problems_of(facts.info.problems, 0, facts);
-    gathering files{facts, set};
+    gathering files{facts, set, with_md5};
     d64_foreach_container_file(container, gather_file, &files);
-    d64_foreach_cartridge_chip(container, gather_chip, &facts);
+    d64_foreach_cartridge_chip(container, gather_chip, &files);
     return facts;
 }
 

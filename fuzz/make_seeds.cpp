@@ -1,6 +1,7 @@
 // Writes the seed corpora of the fuzz targets, made by the project's image and
 // archive builders: make_seeds REPORTS_DIR PETSCII_DIR ARCHIVE_DIR
 #include "archive_builder.h"
+#include "container_writer.h"
 #include "fuzz_input.h"
 #include "gcr_writer.h"
 #include "image_builder.h"
@@ -183,6 +184,23 @@ std::vector<std::string> dat_seeds() {
     };
 }
 
+// Container seeds: the first byte picks the name the rest is opened under (x.t64,
+// x.tap, x.p00, x.prg, x.crt, ...).
+std::vector<std::string> container_seeds() {
+    const container_entry hello{"HELLO", 0x0801, std::vector<uint8_t>(500, 7), 0x82, {}};
+    const container_entry world{"WORLD", 0xC000, std::vector<uint8_t>(300, 9), 0x82, 0xC3C6};
+    tap_options tape;
+    tape.faults = {{tap_fault::data_checksum_first, 1}};
+    tape.turbo_pulses = 300;
+    return {
+        std::string(1, '\0') + container_write_t64({hello, world}),
+        std::string(1, '\1') + container_write_tap({hello, world}, tape),
+        std::string(1, '\2') + container_write_p00(hello),
+        std::string(1, '\3') + container_write_prg(hello),
+        std::string(1, '\4') +
+            container_write_crt("CART", 0, 0, 1, {{0, 0, 0x8000, std::vector<uint8_t>(64, 1)}})};
+}
+
 bool write_all(const std::string& folder, const std::vector<std::vector<uint8_t>>& inputs) {
     for (size_t index = 0; index < inputs.size(); ++index) {
         if (!write(folder + "/seed" + std::to_string(index), inputs[index])) {
@@ -224,6 +242,7 @@ int main(int argc, char** argv) {
                          write_all(seeds + "/petscii", fields) &&
                          write_all(seeds + "/archive", archive_seeds()) &&
                          write_all(seeds + "/g64", as_bytes(g64_seeds())) &&
-                         write_all(seeds + "/dat", as_bytes(dat_seeds()));
+                         write_all(seeds + "/dat", as_bytes(dat_seeds())) &&
+                         write_all(seeds + "/container", as_bytes(container_seeds()));
     return written ? 0 : 1;
 }

@@ -221,7 +221,7 @@ int render_container(const image_view& view, walk_style style, const d64_contain
         return 0;
     }
     catalogue::container_facts facts =
-        catalogue::inspect_container(container, digests, how.charset);
+        catalogue::inspect_container(container, digests, how.charset, how.wide || how.json);
     int failures = how.check && facts.summary.errors > 0 ? 1 : 0;
     std::map<std::int32_t, std::string> extracted;
     if (how.extract != nullptr) {

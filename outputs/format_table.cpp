@@ -1,4 +1,5 @@
-// The table of the formats the library reads (--formats), from its format facts.
+// The table of the formats the library reads (--formats), from its format facts: the
+// disks, then the tapes, cartridges and loose files.
 #include "outputs.h"
 
 #include <string>
@@ -46,6 +47,19 @@ void format_table(FILE* out) {
                      ("." + std::string(facts.name)).c_str(), facts.description,
                      track_range(shape).c_str(), shape.empty_free_blocks,
                      recognised_by(shape).c_str());
+    }
+    // Tapes, cartridges and loose files: no tracks, no free blocks.
+    for (std::int32_t code = 0; code < D64_CONTAINER_FORMAT_COUNT; ++code) {
+        d64_container_facts facts{};
+        if (!d64_get_container_facts(code, &facts)) {
+            continue;
+        }
+        const std::string extension = facts.extensions;
+        std::fprintf(out, "%-7s %-10s %-40s %-7s %-6s %s\n", facts.name,
+                     extension.substr(0, extension.find(' ')).c_str(), facts.description, "-", "-",
+                     facts.signature != nullptr
+                         ? ("signature \"" + std::string(facts.signature) + "\"").c_str()
+                         : "the name");
     }
 }
 

@@ -108,7 +108,8 @@ set(CPACK_DEBIAN_PROGRAM_DESCRIPTION "inspect Commodore D64, D71, D81, D80, D82,
  the block availability map with per-sector error codes, a wildcard search,
  and a JSON record per image. It reads 1541 (D64), 1571 (D71), 1581 (D81),
  8050 (D80) and 8250 (D82) images, raw GCR track dumps (G64, G71) and
- nibtools raw dumps (NIB, NB2), single files, folders and whole trees
+ nibtools raw dumps (NIB, NB2), and tapes, cartridges and loose files (T64,
+ TAP, CRT, P00, PRG), single files, folders and whole trees
  of archives, shows names in Unicode and extracts files.")
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libtrakvol2)

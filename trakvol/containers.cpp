@@ -204,18 +204,23 @@ struct t64_slot {
     }
 };
 
-// The offset of the data that follows `offset`: the next higher offset of another
-// used entry, or the end of the file. The bytes a file really has run up to it.
-uint64_t next_offset(const uint8_t* file, uint64_t size, int32_t slots, uint64_t offset) {
-    uint64_t next = size;
-    for (int32_t i = 0; i < slots; ++i) {
-        const t64_slot other{file + k_t64_directory + k_t64_slot * static_cast<uint64_t>(i)};
-        if (other.used() && other.offset() > offset && other.offset() < next) {
-            next = other.offset();
-        }
+// The data offsets of the used entries, sorted: the data that follows an offset
+// starts at the next higher one (or the file ends), so the bytes a file really has
+// run up to it. Sorted once, so that 65,535 entries cost no more than their number.
+struct offsets {
+    const uint64_t* sorted;
+    int32_t count;
+    uint64_t size;
+
+    uint64_t next_after(uint64_t offset) const {
+        const uint64_t* next = std::upper_bound(sorted, sorted + count, offset);
+        return next != sorted + count && *next < size ? *next : size;
     }
-    return next;
-}
+    // The position of the first entry at `offset` in the sorted list.
+    int32_t first_at(uint64_t offset) const {
+        return static_cast<int32_t>(std::lower_bound(sorted, sorted + count, offset) - sorted);
+    }
+};
 
 // A name of 16 bytes whose trailing spaces and zeros pad it, as shifted spaces do a
 // disk directory's names.
@@ -226,8 +231,8 @@ void padded_name(const uint8_t* raw, uint8_t* name) {
     }
 }
 
-void read_t64_file(const uint8_t* file, uint64_t size, int32_t slots, int32_t index,
-                   d64_container_file& out) {
+void read_t64_file(const uint8_t* file, uint64_t size, const offsets& data, int32_t index,
+                   bool* offset_taken, d64_container_file& out) {
     const t64_slot slot{file + k_t64_directory + k_t64_slot * static_cast<uint64_t>(index)};
     out.slot = index + 1;
     out.copies_ok = -1;
@@ -252,19 +257,19 @@ void read_t64_file(const uint8_t* file, uint64_t size, int32_t slots, int32_t in
     }
     // End addresses are often wrong (converters wrote 0xC3C6, or the start address):
     // the claimed size counts when it fits the bytes the file has, else those bytes.
-    const uint64_t span = next_offset(file, size, slots, offset) - offset;
+    const uint64_t span = data.next_after(offset) - offset;
     const int64_t claimed = int64_t{out.end_address} - int64_t{out.load_address};
     uint64_t length = static_cast<uint64_t>(claimed);
     if (claimed <= 0 || length > span) {
         out.problems |= 1U << D64_PROBLEM_END_ADDRESS_WRONG;
         length = span;
     }
-    for (int32_t i = 0; i < index; ++i) {
-        const t64_slot other{file + k_t64_directory + k_t64_slot * static_cast<uint64_t>(i)};
-        if (other.used() && other.offset() == offset) {
-            out.problems |= 1U << D64_PROBLEM_OVERLAP;
-        }
+    // The second entry and those after it at one offset overlap the first.
+    bool& taken = offset_taken[data.first_at(offset)];
+    if (taken) {
+        out.problems |= 1U << D64_PROBLEM_OVERLAP;
     }
+    taken = true;
     out.data = file + offset;
     out.data_size = length;
 }
@@ -308,12 +313,33 @@ d64s_open_result d64s_open_t64(const uint8_t* file, uint64_t size, d64s_containe
     if (info.used_claimed != used) {
         info.problems |= 1U << D64_PROBLEM_USED_ENTRIES_WRONG;
     }
+    auto* sorted =
+        static_cast<uint64_t*>(std::malloc(sizeof(uint64_t) * static_cast<size_t>(used + 1)));
+    auto* taken = static_cast<bool*>(std::calloc(static_cast<size_t>(used + 1), sizeof(bool)));
+    if (sorted == nullptr || taken == nullptr) {
+        std::free(sorted);
+        std::free(taken);
+        d64_close_container(&handle->container);
+        *out = nullptr;
+        return d64s_open_result::failed;
+    }
+    int32_t count = 0;
+    for (int32_t i = 0; i < slots; ++i) {
+        const t64_slot slot{file + k_t64_directory + k_t64_slot * static_cast<uint64_t>(i)};
+        if (slot.used()) {
+            sorted[count++] = slot.offset();
+        }
+    }
+    std::sort(sorted, sorted + count);
+    const offsets data{sorted, count, size};
     int32_t next = 0;
     for (int32_t i = 0; i < slots; ++i) {
         if (file[k_t64_directory + k_t64_slot * static_cast<uint64_t>(i)] != 0) {
-            read_t64_file(file, size, slots, i, handle->files[next++]);
+            read_t64_file(file, size, data, i, taken, handle->files[next++]);
         }
     }
+    std::free(sorted);
+    std::free(taken);
     *out = handle;
     return d64s_open_result::opened;
 }

@@ -58,12 +58,12 @@ bool is_readable_kind(const std::string& path, std::string* what) {
 bool next_member(dat_source& source, std::string* what) {
     for (;;) {
         archive_entry* entry = nullptr;
-        const int status = la().archive_read_next_header(source.reader.get(), &entry);
+        const int status = la().archive_read_next_header(source.reader, &entry);
         if (status == ARCHIVE_EOF) {
             return false;
         }
         if (status != ARCHIVE_OK && status != ARCHIVE_WARN) {
-            *what = archive_error(source.reader.get());
+            *what = archive_error(source.reader);
             return false;
         }
         if (la().archive_entry_filetype(entry) == AE_IFREG) {
@@ -74,13 +74,19 @@ bool next_member(dat_source& source, std::string* what) {
 
 } // namespace
 
+dat_source::~dat_source() {
+    if (reader != nullptr) {
+        la().archive_read_free(reader);
+    }
+}
+
 bool dat_source::fill() {
     if (ended || !error.empty()) {
         return false;
     }
-    const la_ssize_t got = la().archive_read_data(reader.get(), chunk.data(), chunk.size());
+    const la_ssize_t got = la().archive_read_data(reader, chunk.data(), chunk.size());
     if (got < 0) {
-        error = archive_error(reader.get());
+        error = archive_error(reader);
         return false;
     }
     if (got == 0) {
@@ -112,8 +118,12 @@ namespace {
 // A reader of plain, compressed and zipped bytes; `open` opens it on them.
 template <class Open>
 bool open_with(std::uint64_t limit, dat_source& source, std::string* what, Open&& open) {
-    source.reader = {la().archive_read_new(), la().archive_read_free};
-    archive* reader = source.reader.get();
+    source.reader = la().archive_read_new();
+    archive* reader = source.reader;
+    if (reader == nullptr) {
+        *what = "cannot be read";
+        return false;
+    }
     la().archive_read_support_filter_all(reader);
     la().archive_read_support_format_zip(reader);
     la().archive_read_support_format_raw(reader);

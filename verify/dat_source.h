@@ -15,7 +15,7 @@
 namespace verify {
 
 struct dat_source {
-    std::unique_ptr<archive, decltype(&archive_read_free)> reader{nullptr, nullptr};
+    archive* reader = nullptr; // freed with the source
     std::vector<char> chunk; // the bytes last read
     std::size_t at = 0;      // the first of them not yet taken
     std::size_t size = 0;    // how many were read
@@ -45,6 +45,11 @@ struct dat_source {
     }
     // Up to `room` bytes into `into`: how many, 0 at the end, -1 after a failure.
     long read(char* into, std::size_t room);
+
+    dat_source() = default;
+    ~dat_source();
+    dat_source(const dat_source&) = delete;
+    dat_source& operator=(const dat_source&) = delete;
 };
 
 // open_dat_source() :

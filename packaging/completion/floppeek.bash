@@ -15,7 +15,7 @@ _floppeek_files() {
 }
 
 _floppeek_images() {
-    _floppeek_files "$1" '[dD]64|[dD]71|[dD]81|[dD]80|[dD]82|[gG]64|[gG]71|[nN][iI][bB]|[nN][bB]2|[zZ][iI][pP]|7[zZ]|[rR][aA][rR]|[tT][aA][rR]|[tT][gG][zZ]|[gG][zZ]|[bB][zZ]2|[xX][zZ]'
+    _floppeek_files "$1" '[dD]64|[dD]71|[dD]81|[dD]80|[dD]82|[gG]64|[gG]71|[nN][iI][bB]|[nN][bB]2|[tT]64|[tT][aA][pP]|[cC][rR][tT]|[pP][rR][gG]|[pPsSuUrRdD][0-9][0-9]|[zZ][iI][pP]|7[zZ]|[rR][aA][rR]|[tT][aA][rR]|[tT][gG][zZ]|[gG][zZ]|[bB][zZ]2|[xX][zZ]'
 }
 
 _floppeek() {

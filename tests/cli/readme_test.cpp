@@ -5,6 +5,7 @@
 #include "cli_support.h"
 #include "trakvol.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace {
@@ -90,5 +91,22 @@ TEST(documents, every_format_is_named_where_formats_are_listed) {
         EXPECT_NE(bash.find(either_case + "|"), std::string::npos) << "the bash completion";
         EXPECT_NE(zsh.find(name + "|"), std::string::npos) << "the zsh completion";
         EXPECT_NE(table.out.find("\n" + name + " "), std::string::npos) << "--formats";
+    }
+    // Tapes, cartridges and loose files: the same documents name them.
+    for (int32_t code = 0; code < D64_CONTAINER_FORMAT_COUNT; ++code) {
+        d64_container_facts facts{};
+        ASSERT_TRUE(d64_get_container_facts(code, &facts));
+        std::string upper = facts.name;
+        std::transform(upper.begin(), upper.end(), upper.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        SCOPED_TRACE(upper);
+        EXPECT_NE(intro.find(upper), std::string::npos) << "trakvol.h's opening lines";
+        EXPECT_NE(man.find(upper), std::string::npos) << "the man page";
+        EXPECT_NE(readme.find(upper), std::string::npos) << "the README";
+        EXPECT_NE(packages.find(upper), std::string::npos) << "the packages' descriptions";
+        EXPECT_NE(record.find("\"" + std::string(facts.name) + "\""), std::string::npos)
+            << "json-record.md";
+        EXPECT_NE(table.out.find("\n" + std::string(facts.name) + " "), std::string::npos)
+            << "--formats";
     }
 }

@@ -1,8 +1,11 @@
 // Writes the sample image that the README shows, a 1581 sample, a damaged G64 and a
-// NIB beside it (the same name with ".d81", ".g64" and ".nib"), a disk with directory art
+// NIB beside it (the same name with ".d81", ".g64" and ".nib"), a tape container with a
+// wrong end address, a tape recording and a cartridge (".t64", ".tap", ".crt"), a disk
+// with directory art
 // ("art.d64"), a damaged disk ("damaged.d64"), and the small collection of its examples:
 // make_sample OUTPUT.d64 [COLLECTION_FOLDER]; with the folder, also a ClrMamePro DAT
 // and a software list of its disks beside it (FOLDER.cmpro.dat, FOLDER.softlist.xml).
+#include "container_writer.h"
 #include "gcr_writer.h"
 #include "image_builder.h"
 #include "test_support.h"
@@ -26,6 +29,31 @@ std::string size_and_crc(const test_image& image, const char* separator, const c
     std::snprintf(crc, sizeof crc, "%08x", crc32_of(image.bytes.data(), image.bytes.size()));
     return std::string("size") + separator + quote + std::to_string(image.bytes.size()) + quote +
            " crc" + separator + quote + crc + quote;
+}
+
+// A program and a routine at $C000 whose T64 entry claims the converters' wrong end
+// address 0xC3C6, on a tape container, on a tape (the routine's
+// first data copy damaged, a turbo loader's pulses after it) and the routine in a
+// cartridge's ROM.
+bool write_tapes(const std::string& stem) {
+    std::vector<uint8_t> routine(700);
+    for (size_t i = 0; i < routine.size(); ++i) {
+        routine[i] = static_cast<uint8_t>(i * 13 + 7);
+    }
+    const container_entry program{"HELLO WORLD", 0x0801, std::vector<uint8_t>(400, 0x2A), 0x82, {}};
+    const container_entry fast{"FASTLOAD", 0xC000, routine, 0x82, uint16_t{0xC3C6}};
+    tap_options recording;
+    recording.faults = {{tap_fault::data_checksum_first, 1}};
+    recording.turbo_pulses = 12000;
+    std::ofstream(stem + ".t64", std::ios::binary)
+        << container_write_t64({program, fast}, "SAMPLE TAPE");
+    std::ofstream(stem + ".tap", std::ios::binary)
+        << container_write_tap({program, fast}, recording);
+    std::vector<uint8_t> rom(8192, 0xEA);
+    std::copy(routine.begin(), routine.end(), rom.begin() + 9);
+    std::ofstream(stem + ".crt", std::ios::binary)
+        << container_write_crt("SAMPLE CART", 0, 0, 1, {{0, 0, 0x8000, rom}});
+    return std::ifstream(stem + ".crt").good();
 }
 
 bool write_dats(const std::string& folder) {
@@ -80,6 +108,7 @@ int main(int argc, char** argv) {
     const bool written =
         image_save(image_sample(), argv[1]) && image_save(image_sample_d81(), stem + ".d81") &&
         image_save(g64_file, stem + ".g64") && image_save(nib_file, stem + ".nib") &&
+        write_tapes(stem) &&
         image_save(image_sample_art(), stem.substr(0, stem.rfind('/') + 1) + "art.d64") &&
         image_save(image_sample_damaged(), stem.substr(0, stem.rfind('/') + 1) + "damaged.d64") &&
         (folder.empty() ||

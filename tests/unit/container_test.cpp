@@ -1,0 +1,251 @@
+// Tapes, cartridges and loose files: each reader against files written here with
+// planted faults, and hostile ones. A file is described as "name:size:problems", its
+// problems by name; the container's own problems after a '|'.
+#include "container_writer.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+std::string problems_text(uint32_t bits) {
+    std::string text;
+    for (int32_t problem = 0; problem < D64_PROBLEM_COUNT; ++problem) {
+        const char* name = "";
+        int32_t severity = 0;
+        if ((bits >> problem & 1U) != 0 && d64_container_problem_name(problem, &name, &severity)) {
+            text += (text.empty() ? "" : ",") + std::string(name);
+        }
+    }
+    return text;
+}
+
+// The files of `bytes` opened as `name`, then the container's problems; "none" when it
+// is not recognised.
+std::string described(const std::string& bytes, const char* name) {
+    d64_container* raw = nullptr;
+    if (!d64_open_container(&raw, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
+                            name, nullptr)) {
+        return "none";
+    }
+    std::string text;
+    d64_foreach_container_file(
+        raw,
+        [](const d64_container_file* file, void* context) {
+            char shown[17] = {};
+            d64_petscii_to_text(reinterpret_cast<const char*>(file->name), 16, D64_TEXT_TRIMMED,
+                                shown);
+            auto& into = *static_cast<std::string*>(context);
+            into += (into.empty() ? "" : " ") + std::string(shown) + ":" +
+                    std::to_string(file->size) + ":" + problems_text(file->problems);
+            return true;
+        },
+        &text);
+    d64_container_info info{};
+    d64_get_container_info(raw, &info);
+    d64_close_container(raw);
+    return text + "|" + problems_text(info.problems);
+}
+
+void put(std::string& bytes, size_t at, std::string_view value) {
+    bytes.replace(at, value.size(), value);
+}
+
+const container_entry k_hello{"HELLO", 0x0801, std::vector<uint8_t>(500, 7), 0x82, {}};
+const container_entry k_world{"WORLD", 0xC000, std::vector<uint8_t>(300, 9), 0x82, {}};
+
+} // namespace
+
+TEST(containers, t64_entries_as_their_data_says) {
+    const std::string clean = container_write_t64({k_hello, k_world});
+    const size_t second = 0x40 + 32;
+    struct row {
+        const char* what;
+        std::function<std::string()> make;
+        std::string expected;
+    };
+    const row rows[] = {
+        {"clean", [&] { return clean; }, "hello:502: world:302:|"},
+        // A converter's 0xC3C6 and an end at the start: the data up to the next entry's.
+        {"end address 0xC3C6",
+         [&] {
+             auto b = clean;
+             put(b, 0x40 + 4, "\xC6\xC3");
+             return b;
+         },
+         "hello:502:end_address_wrong world:302:|"},
+        {"end address at the start",
+         [&] {
+             auto b = clean;
+             put(b, second + 4, std::string("\x00\xC0", 2));
+             return b;
+         },
+         "hello:502: world:302:end_address_wrong|"},
+        {"a claimed size smaller than the data",
+         [&] {
+             auto b = clean;
+             put(b, 0x40 + 4, "\x65\x08");
+             return b;
+         },
+         "hello:102: world:302:|"},
+        {"used entries wrong",
+         [&] {
+             auto b = clean;
+             b[0x24] = 7;
+             return b;
+         },
+         "hello:502: world:302:|used_entries_wrong"},
+        {"offset outside",
+         [&] {
+             auto b = clean;
+             put(b, second + 8, "\xFF\xFF\xFF\x00");
+             return b;
+         },
+         "hello:502: world:0:offset_outside|"},
+        {"two entries at one offset",
+         [&] {
+             auto b = clean;
+             b.replace(second + 8, 4, b.substr(0x40 + 8, 4));
+             return b;
+         },
+         "hello:502: world:302:overlap|"},
+        {"an unknown entry type and a type byte of 0",
+         [&] {
+             auto b = clean;
+             b[second] = 2;
+             b[second + 1] = 0;
+             return b;
+         },
+         "hello:502: world:302:unknown_entry_type,file_type_byte|"},
+        {"65535 slots claimed: those before the data",
+         [&] {
+             auto b = clean;
+             put(b, 0x22, "\xFF\xFF");
+             return b;
+         },
+         "hello:502: world:302:|"},
+        {"the header cut short", [&] { return clean.substr(0, 0x3F); }, "none"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        EXPECT_EQ(described(r.make(), "x.t64"), r.expected);
+    }
+}
+
+TEST(containers, tap_standard_recording_read_back) {
+    using fault = tap_fault;
+    const auto tap = [](std::vector<tap_planted> faults, int version = 1, size_t turbo = 0,
+                        bool wrong_length = false) {
+        tap_options options;
+        options.faults = std::move(faults);
+        options.version = version;
+        options.turbo_pulses = turbo;
+        options.wrong_length = wrong_length;
+        return container_write_tap({k_hello, k_world}, options);
+    };
+    struct row {
+        const char* what;
+        std::string bytes;
+        std::string expected;
+        int32_t copies_ok; // of the second file
+        uint64_t other_pulses;
+    };
+    const std::string clean = tap({});
+    const row rows[] = {
+        {"clean", clean, "hello:502: world:302:|", 2, 0},
+        {"a bad checksum in the first copy", tap({{fault::data_checksum_first, 1}}),
+         "hello:502: world:302:one_good_copy|", 1, 0},
+        {"in both copies", tap({{fault::data_checksum_both, 1}}),
+         "hello:502: world:0:no_good_copy|", 0, 0},
+        {"a parity error in a header", tap({{fault::header_parity_first, 1}}),
+         "hello:502: world:302:|", 2, 0},
+        {"a turbo stretch", tap({}, 1, 5000), "hello:502: world:302:|", 2, 5000},
+        {"version 0 pauses", tap({}, 0), "hello:502: world:302:|", 2, 0},
+        {"version 2 half-waves", tap({}, 2), "|half_waves", -1, 0},
+        {"a data length that is not the file's", tap({}, 1, 0, true),
+         "hello:502: world:302:|length_mismatch", 2, 0},
+        // The cut copy's last 6 pulses make no byte.
+        {"cut in the second file's data", clean.substr(0, clean.size() - 4000),
+         "hello:502: world:302:one_good_copy|length_mismatch", 1, 6},
+        // A leader that no block follows is no standard recording.
+        {"endless short pulses",
+         "C64-TAPE-RAW" + std::string(8, '\0') + std::string(1 << 20, '\x30'), "|length_mismatch",
+         -1, 1 << 20},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        EXPECT_EQ(described(r.bytes, "x.tap"), r.expected);
+        d64_container* raw = nullptr;
+        ASSERT_TRUE(d64_open_container(&raw, reinterpret_cast<const uint8_t*>(r.bytes.data()),
+                                       r.bytes.size(), "x.tap", nullptr));
+        d64_container_info info{};
+        d64_get_container_info(raw, &info);
+        EXPECT_EQ(info.other_pulses, r.other_pulses);
+        int32_t copies = -1;
+        d64_foreach_container_file(
+            raw,
+            [](const d64_container_file* file, void* context) {
+                *static_cast<int32_t*>(context) = file->copies_ok;
+                return true;
+            },
+            &copies);
+        EXPECT_EQ(copies, r.copies_ok);
+        d64_close_container(raw);
+    }
+}
+
+TEST(containers, pc64_loose_files_and_cartridges) {
+    const std::string p00 = container_write_p00(k_hello);
+    const std::string seq = container_write_p00(k_world, false);
+    const std::string crt = container_write_crt("GAME", 0, 0, 0,
+                                                {{0, 0, 0x8000, std::vector<uint8_t>(8192, 1)},
+                                                 {0, 1, 0xA000, std::vector<uint8_t>(8192, 2)}});
+    const size_t second_chip = 0x40 + 16 + 8192;
+    struct row {
+        const char* what;
+        std::string bytes;
+        const char* name;
+        std::string expected;
+        int32_t chips; // a CRT's, else -1
+    };
+    const row rows[] = {
+        {"P00", p00, "hello.P00", "hello:502:|", -1},
+        {"S01: a SEQ file, no load address", seq, "x.s01", "world:300:|", -1},
+        {"an extension that names no type", p00, "x.q00", "hello:502:unknown_extension|", -1},
+        {"P00 cut in its header", p00.substr(0, 25), "x.p00", "none", -1},
+        {"PRG", container_write_prg(k_hello), "some/Hello.PRG", "hello:502:|", -1},
+        {"a PRG of one byte", "\x01", "x.prg", "none", -1},
+        {"a program without a .prg name", container_write_prg(k_hello), "x.bin", "none", -1},
+        {"CRT", crt, "x.crt", "|", 2},
+        {"a chip packet of length 0",
+         [&] {
+             auto b = crt;
+             put(b, second_chip + 4, std::string(4, '\0'));
+             return b;
+         }(),
+         "x.crt", "|truncated", 1},
+        {"a chip packet of 4 GB",
+         [&] {
+             auto b = crt;
+             put(b, second_chip + 4, "\xFF\xFF\xFF\xFF");
+             return b;
+         }(),
+         "x.crt", "|truncated", 1},
+        {"a C128 cartridge", "C128 CARTRIDGE  " + crt.substr(16), "x.crt", "|", 2},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        EXPECT_EQ(described(r.bytes, r.name), r.expected);
+        d64_container* raw = nullptr;
+        if (r.chips >= 0 &&
+            d64_open_container(&raw, reinterpret_cast<const uint8_t*>(r.bytes.data()),
+                               r.bytes.size(), r.name, nullptr)) {
+            d64_container_info info{};
+            d64_get_container_info(raw, &info);
+            EXPECT_EQ(info.file_count, r.chips);
+            d64_close_container(raw);
+        }
+    }
+}
