@@ -1,5 +1,7 @@
 // Private: the containers that are no disk (tapes, cartridges, loose files): the
-// handle behind d64_container, and a reader per format (containers.cpp, tap.cpp).
+// handle behind d64_container and what every reader shares (containers.cpp, which
+// also tries the readers in turn), and a reader per format (t64.cpp, tap.cpp,
+// p00.cpp, prg.cpp, crt.cpp), none of which calls another.
 #ifndef TRAKVOL_CONTAINER_H
 #define TRAKVOL_CONTAINER_H
 
@@ -36,6 +38,21 @@ d64s_container* d64s_new_container(const uint8_t* file, uint64_t size, int32_t f
 
 // A file name's extension after its last '.', or "" (no folder part is looked at).
 const char* d64s_extension(const char* name);
+
+// True when `extension` is `wanted` (lower case) in any letter case.
+bool d64s_extension_is(const char* extension, const char* wanted);
+
+// The type byte a PC64 extension's letter names (".P00" 0x82, ".s17" 0x81, ...), or 0
+// when it names none (p00.cpp).
+uint8_t d64s_pc64_type(const char* extension);
+
+// A closed PRG, as a directory entry's type byte.
+inline constexpr uint8_t k_closed_prg = 0x82;
+
+// The one file of a P00 or PRG: `bytes` as a disk holds them (a program's load
+// address first), typed `type`.
+void d64s_read_whole_file(const uint8_t* bytes, uint64_t count, uint8_t type,
+                          d64_container_file& out);
 
 inline uint32_t d64s_le16(const uint8_t* at) {
     return at[0] | uint32_t{at[1]} << 8U;

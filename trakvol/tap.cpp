@@ -263,7 +263,7 @@ void fill_file(const tape& t, const tape_file& found, int32_t slot, uint8_t* dec
                d64_container_file& out) {
     const uint8_t* header = t.bytes + t.blocks[found.header].payload_at;
     out.slot = slot;
-    out.type = found.program ? 0x82 : 0x81;
+    out.type = found.program ? k_closed_prg : 0x81;
     out.load_address = static_cast<uint16_t>(d64s_le16(header + 1));
     out.end_address = static_cast<uint16_t>(d64s_le16(header + 3));
     std::memcpy(out.name, header + 5, D64_NAME_LENGTH);
@@ -363,4 +363,29 @@ d64s_open_result d64s_open_tap(const uint8_t* file, uint64_t size, d64s_containe
     release(t);
     *out = handle;
     return d64s_open_result::opened;
+}
+
+namespace {
+
+constexpr const char* k_tape_machines[] = {"C64", "VIC-20", "C16/Plus/4",
+                                           "PET", "C5x0",   "C6x0/C7x0"};
+constexpr const char* k_tape_videos[] = {"PAL", "NTSC", "old NTSC", "PAL-N"};
+
+template <size_t n>
+bool name_from(const char* const (&names)[n], int32_t value, const char** name) {
+    if (name == nullptr || value < 0 || static_cast<size_t>(value) >= n) {
+        return false;
+    }
+    *name = names[value];
+    return true;
+}
+
+} // namespace
+
+bool d64_tape_machine_name(int32_t machine, const char** name) {
+    return name_from(k_tape_machines, machine, name);
+}
+
+bool d64_tape_video_name(int32_t video, const char** name) {
+    return name_from(k_tape_videos, video, name);
 }
