@@ -188,10 +188,16 @@ struct container_file_facts {
     std::uint8_t type_byte = 0;
     std::string name;         // as the listing quotes it
     std::string name_unicode; // the same part in Unicode
+    std::string name_rest;    // what the listing shows after the closing quote: the
+                              // name after its first shifted space
+    std::string name_rest_unicode;
     std::array<std::uint8_t, 16> raw_name{};
     bool has_load_address = false;
+    bool has_addresses = false; // the container gives the load and end address
     std::uint16_t load_address = 0;
     std::uint16_t end_address = 0;
+    std::optional<std::int32_t> tape_type; // a TAP's header type: 1 relocatable, 3, 4
+    std::int32_t shares_data_of = 0;       // the slot whose data this one's is, or 0
     std::uint64_t size = 0;        // bytes as a disk holds them
     std::int32_t blocks = 0;       // the sectors a disk would give them: size / 254, rounded up
     std::optional<md5_digest> md5; // none without data
@@ -206,7 +212,7 @@ struct chip_facts {
     std::int32_t bank = 0;
     std::uint16_t load_address = 0;
     std::uint16_t size = 0;
-    md5_digest md5{};
+    std::optional<md5_digest> md5; // none for a RAM chip's packet, which holds no data
 };
 
 struct container_facts {

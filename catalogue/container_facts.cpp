@@ -2,6 +2,7 @@
 // container functions: its files (or chips) and the problems noted on the way.
 #include "catalogue.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace catalogue {
@@ -40,6 +41,24 @@ std::vector<std::string> problems_of(std::uint32_t bits, std::int32_t slot,
     return names;
 }
 
+// Where the part of a name after its first shifted space starts, or the name's length
+// when it has none inside it (a zero byte ends a name; trailing padding is none).
+std::int32_t rest_of_name(const std::uint8_t* name) {
+    std::int32_t end = 0;
+    while (end < D64_NAME_LENGTH && name[end] != 0) {
+        ++end;
+    }
+    while (end > 0 && name[end - 1] == D64_SHIFTED_SPACE) {
+        --end;
+    }
+    for (std::int32_t i = 0; i < end; ++i) {
+        if (name[i] == D64_SHIFTED_SPACE) {
+            return i + 1;
+        }
+    }
+    return D64_NAME_LENGTH;
+}
+
 struct gathering {
     container_facts& facts;
     d64_charset set;
@@ -54,14 +73,38 @@ bool gather_file(const d64_container_file* file, void* context) {
     std::memcpy(found.raw_name.data(), file->name, D64_NAME_LENGTH);
     found.name = text_of(file->name, D64_NAME_LENGTH, D64_TEXT_QUOTED);
     found.name_unicode = unicode_of(file->name, D64_NAME_LENGTH, D64_TEXT_QUOTED, into.set);
+    // A name goes on after a shifted space inside it, as a disk's listing shows it.
+    const std::int32_t rest = rest_of_name(file->name);
+    if (rest < D64_NAME_LENGTH) {
+        found.name_rest = text_of(file->name + rest, D64_NAME_LENGTH - rest, D64_TEXT_TRIMMED);
+        found.name_rest_unicode =
+            unicode_of(file->name + rest, D64_NAME_LENGTH - rest, D64_TEXT_TRIMMED, into.set);
+    }
     found.has_load_address = file->has_load_address;
+    found.has_addresses = file->has_addresses;
+    found.shares_data_of = file->shares_data_of;
+    if (file->tape_type != 0) {
+        found.tape_type = file->tape_type;
+    }
     found.load_address = file->load_address;
     found.end_address = file->end_address;
     found.size = file->size;
     found.blocks =
         static_cast<std::int32_t>((file->size + k_payload_per_sector - 1) / k_payload_per_sector);
     md5_digest md5{};
-    if (into.with_md5 && d64_calculate_container_file_md5(file, md5.data())) {
+    if (found.shares_data_of != 0) {
+        // The data of an earlier entry, hashed once: its MD5 when the bytes are the same.
+        // Files come in slot order.
+        const std::vector<container_file_facts>& files = into.facts.files;
+        const auto first = std::lower_bound(files.begin(), files.end(), found.shares_data_of,
+                                            [](const container_file_facts& earlier,
+                                               std::int32_t slot) { return earlier.slot < slot; });
+        if (first != files.end() && first->slot == found.shares_data_of &&
+            first->size == found.size && first->has_load_address == found.has_load_address &&
+            (!found.has_load_address || first->load_address == found.load_address)) {
+            found.md5 = first->md5;
+        }
+    } else if (into.with_md5 && d64_calculate_container_file_md5(file, md5.data())) {
         found.md5 = md5;
     }
     found.problems = problems_of(file->problems, file->slot, into.facts);
@@ -85,8 +128,9 @@ bool gather_chip(const d64_cartridge_chip* chip, void* context) {
     d64_container_file as_file{};
     as_file.data = chip->data;
     as_file.data_size = chip->size;
-    if (into.with_md5) {
-        d64_calculate_container_file_md5(&as_file, found.md5.data());
+    md5_digest md5{};
+    if (into.with_md5 && d64_calculate_container_file_md5(&as_file, md5.data())) {
+        found.md5 = md5;
     }
     facts.chips.push_back(found);
     return true;

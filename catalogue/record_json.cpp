@@ -85,10 +85,9 @@ const char* type_name(const file_facts& file) {
 }
 
 std::string crc32_hex(std::uint32_t crc) {
-    const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(crc >> 24),
-                                   static_cast<std::uint8_t>(crc >> 16),
-                                   static_cast<std::uint8_t>(crc >> 8),
-                                   static_cast<std::uint8_t>(crc)};
+    const std::uint8_t bytes[4] = {
+        static_cast<std::uint8_t>(crc >> 24), static_cast<std::uint8_t>(crc >> 16),
+        static_cast<std::uint8_t>(crc >> 8), static_cast<std::uint8_t>(crc)};
     return hex(bytes, sizeof bytes);
 }
 
@@ -332,8 +331,11 @@ json container_file_json(const container_file_facts& file, bool extracting) {
     entry["name"] = file.name;
     entry["name_unicode"] = file.name_unicode;
     entry["name_hex"] = hex(file.raw_name);
-    entry["load_address"] = file.has_load_address ? json(file.load_address) : json(nullptr);
-    entry["end_address"] = file.has_load_address ? json(file.end_address) : json(nullptr);
+    entry["load_address"] = file.has_addresses ? json(file.load_address) : json(nullptr);
+    entry["end_address"] = file.has_addresses ? json(file.end_address) : json(nullptr);
+    if (file.tape_type) {
+        entry["tape_type"] = *file.tape_type;
+    }
     entry["size"] = file.size;
     entry["blocks"] = file.blocks;
     entry["md5"] = file.md5 ? json(hex(*file.md5)) : json(nullptr);
@@ -425,7 +427,7 @@ std::string container_record_line(const origin& where, const container_facts& fa
                              {"bank", chip.bank},
                              {"load_address", chip.load_address},
                              {"size", chip.size},
-                             {"md5", hex(chip.md5)}});
+                             {"md5", chip.md5 ? json(hex(*chip.md5)) : json(nullptr)}});
         }
         record["chips"] = std::move(chips);
     } else {

@@ -35,13 +35,24 @@ struct shown_name {
 
 shown_name quoted(const catalogue::container_file_facts& file, const settings& how) {
     if (!how.unicode) {
-        return {"\"" + file.name + "\"", static_cast<std::int32_t>(file.name.size()) + 2};
+        return {"\"" + file.name + "\"" + file.name_rest,
+                static_cast<std::int32_t>(file.name.size() + file.name_rest.size()) + 2};
     }
     char text[D64_UTF8_BYTES_PER_CODE * D64_NAME_LENGTH + 1] = {};
     std::int32_t columns = 0;
     d64_petscii_to_utf8(reinterpret_cast<const char*>(file.raw_name.data()), D64_NAME_LENGTH,
                         D64_TEXT_QUOTED, how.charset, how.controls, text, &columns);
-    return {std::string("\"") + text + "\"", columns + 2};
+    std::string shown = std::string("\"") + text + "\"";
+    if (!file.name_rest.empty()) {
+        const std::size_t rest = file.name.size() + 1;
+        std::int32_t rest_columns = 0;
+        d64_petscii_to_utf8(reinterpret_cast<const char*>(file.raw_name.data() + rest),
+                            D64_NAME_LENGTH - static_cast<std::int32_t>(rest), D64_TEXT_TRIMMED,
+                            how.charset, how.controls, text, &rest_columns);
+        shown += text;
+        columns += rest_columns;
+    }
+    return {shown, columns + 2};
 }
 
 std::string padded(const shown_name& name, std::int32_t width) {
@@ -51,6 +62,16 @@ std::string padded(const shown_name& name, std::int32_t width) {
 
 std::string container_name(const catalogue::container_facts& facts, const settings& how) {
     return how.unicode ? facts.name_unicode : facts.name;
+}
+
+std::string pad_right(std::string text, std::size_t width) {
+    return text + std::string(width > text.size() ? width - text.size() : 0, ' ');
+}
+
+std::string address(std::uint16_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "$%04x", value);
+    return text;
 }
 
 std::string type_column(const catalogue::container_file_facts& file) {
@@ -65,7 +86,7 @@ void print_totals(const catalogue::container_facts& facts, FILE* out) {
     std::uint64_t bytes = 0;
     std::int32_t copies = 0;
     for (const catalogue::container_file_facts& file : facts.files) {
-        bytes += file.size;
+        bytes += file.shares_data_of == 0 ? file.size : 0; // shared data counts once
         copies += file.copies_ok.value_or(0);
     }
     std::fprintf(out, "%zu file%s, %llu bytes", facts.files.size(),
@@ -82,7 +103,9 @@ void print_files(const catalogue::container_facts& facts, const settings& how, F
     if (how.wide) {
         std::fprintf(out, "Container name      Format\n\"%-16s\"  %s\n\n",
                      container_name(facts, how).c_str(), format_name(facts.format));
-        std::fprintf(out, "Seq  Size File name          Type  Load   End    Bytes   MD5 hash\n");
+        // A tape's headers say how a program loads: the type of each.
+        std::fprintf(out, "Seq  Size File name          Type  %sLoad   End    Bytes   MD5 hash\n",
+                     facts.format == D64_CONTAINER_TAP ? "Hdr  " : "");
     } else {
         std::fprintf(out, "0 .\"%-16s\" %s\n", container_name(facts, how).c_str(),
                      format_name(facts.format));
@@ -96,10 +119,12 @@ void print_files(const catalogue::container_facts& facts, const settings& how, F
             blocks + std::string(std::max<std::size_t>(5, blocks.size() + 2) - blocks.size(), ' ');
         line += padded(quoted(file, how), 18) + type_column(file);
         if (how.wide) {
-            char columns[64];
-            std::snprintf(columns, sizeof columns, "  $%04x  $%04x  %-6llu  ", file.load_address,
-                          file.end_address, static_cast<unsigned long long>(file.size));
-            line += columns + (file.md5 ? hex(*file.md5) : std::string("[ no data ]"));
+            line += "  " + (file.tape_type ? pad_right(std::to_string(*file.tape_type), 5) : "");
+            line += file.has_addresses
+                        ? address(file.load_address) + "  " + address(file.end_address) + "  "
+                        : "-      -      ";
+            line += pad_right(std::to_string(file.size), 6) + "  ";
+            line += file.md5 ? hex(*file.md5) : std::string("[ no data ]");
         }
         std::fprintf(out, "%s\n", line.c_str());
     }
@@ -125,7 +150,8 @@ void print_chips(const catalogue::container_facts& facts, const settings& how, F
     for (const catalogue::chip_facts& chip : facts.chips) {
         if (how.wide) {
             std::fprintf(out, "%-6s bank %-3d  $%04x  %-5u  %s\n", chip.type.c_str(), chip.bank,
-                         chip.load_address, chip.size, hex(chip.md5).c_str());
+                         chip.load_address, chip.size,
+                         chip.md5 ? hex(*chip.md5).c_str() : "[ no data ]");
         } else {
             std::fprintf(out, "%-6s bank %-3d  $%04x  %u\n", chip.type.c_str(), chip.bank,
                          chip.load_address, chip.size);

@@ -295,16 +295,23 @@ bool extract_container_file(const d64_container_file* file, void* context) {
     const std::string base =
         safe_file_name(reinterpret_cast<const char*>(file->name), into.job.root.set);
     const int count = ++into.job.uses[base];
+    const char* type_name = "";
+    d64_file_type_name(file->type, &type_name);
+    const std::string name =
+        base + (count > 1 ? "~" + std::to_string(count) : "") + "." + type_name;
+    if (file->shares_data_of != 0) {
+        // Its data is an earlier entry's: written once, under that entry's name.
+        std::fprintf(into.job.err, "not extracted: %s/%s: the data of entry %d\n",
+                     into.job.folder_path.c_str(), name.c_str(), file->shares_data_of);
+        return true;
+    }
     std::string payload;
     if (file->has_load_address) {
         payload += static_cast<char>(file->load_address & 0xFF);
         payload += static_cast<char>(file->load_address >> 8);
     }
     payload.append(reinterpret_cast<const char*>(file->data), file->data_size);
-    const char* type_name = "";
-    d64_file_type_name(file->type, &type_name);
-    const std::string shown = write_extracted(
-        into.job, base + (count > 1 ? "~" + std::to_string(count) : "") + "." + type_name, payload);
+    const std::string shown = write_extracted(into.job, name, payload);
     if (into.job.paths != nullptr && !shown.empty()) {
         (*into.job.paths)[file->slot] = shown;
     }

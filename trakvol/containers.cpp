@@ -37,6 +37,9 @@ constexpr problem_row k_problems[] = {
     {"length_mismatch", D64_CHECK_WARNING},    {"truncated", D64_CHECK_ERROR},
     {"no_good_copy", D64_CHECK_ERROR},         {"one_good_copy", D64_CHECK_WARNING},
     {"unknown_extension", D64_CHECK_WARNING},  {"half_waves", D64_CHECK_WARNING},
+    {"length_differs", D64_CHECK_WARNING},     {"claims_exceed_size", D64_CHECK_ERROR},
+    {"header_length", D64_CHECK_WARNING},      {"slot_count_wrong", D64_CHECK_WARNING},
+    {"too_many_chips", D64_CHECK_ERROR},
 };
 static_assert(sizeof k_problems / sizeof k_problems[0] == D64_PROBLEM_COUNT);
 
@@ -65,6 +68,7 @@ void d64s_read_whole_file(const uint8_t* bytes, uint64_t count, uint8_t type,
     out.copies_ok = -1;
     out.type = type;
     out.has_load_address = (type & D64_TYPE_MASK) == (k_closed_prg & D64_TYPE_MASK);
+    out.has_addresses = out.has_load_address;
     if (!out.has_load_address) {
         out.data = bytes;
         out.data_size = count;
@@ -73,6 +77,7 @@ void d64s_read_whole_file(const uint8_t* bytes, uint64_t count, uint8_t type,
     if (count < 2) {
         out.problems |= 1U << D64_PROBLEM_TRUNCATED;
         out.has_load_address = false;
+        out.has_addresses = false;
         return;
     }
     out.load_address = static_cast<uint16_t>(d64s_le16(bytes));

@@ -30,21 +30,30 @@ struct t64_slot {
     }
 };
 
-// The data offsets of the used entries, sorted: the data that follows an offset
-// starts at the next higher one (or the file ends), so the bytes a file really has
-// run up to it. Sorted once, so that 65,535 entries cost no more than their number.
+// Where each used entry's data starts, with its slot, sorted by offset and slot: the
+// data that follows an offset runs up to the next higher one (or the file's end),
+// and the first entry at an offset owns the data that starts there. Sorted once, so
+// that 65,535 entries cost no more than their number.
+struct placed {
+    uint64_t offset;
+    int32_t slot; // from 1
+    bool operator<(const placed& other) const {
+        return offset != other.offset ? offset < other.offset : slot < other.slot;
+    }
+};
+
 struct offsets {
-    const uint64_t* sorted;
+    const placed* sorted;
     int32_t count;
     uint64_t size;
 
     uint64_t next_after(uint64_t offset) const {
-        const uint64_t* next = std::upper_bound(sorted, sorted + count, offset);
-        return next != sorted + count && *next < size ? *next : size;
+        const placed* next = std::upper_bound(sorted, sorted + count, placed{offset, INT32_MAX});
+        return next != sorted + count && next->offset < size ? next->offset : size;
     }
-    // The position of the first entry at `offset` in the sorted list.
-    int32_t first_at(uint64_t offset) const {
-        return static_cast<int32_t>(std::lower_bound(sorted, sorted + count, offset) - sorted);
+    // The slot of the first entry whose data starts at `offset`.
+    int32_t owner_of(uint64_t offset) const {
+        return std::lower_bound(sorted, sorted + count, placed{offset, 0})->slot;
     }
 };
 
@@ -58,7 +67,7 @@ void padded_name(const uint8_t* raw, uint8_t* name) {
 }
 
 void read_t64_file(const uint8_t* file, uint64_t size, const offsets& data, int32_t index,
-                   bool* offset_taken, d64_container_file& out) {
+                   d64_container_file& out) {
     const t64_slot slot{file + k_t64_directory + k_t64_slot * static_cast<uint64_t>(index)};
     out.slot = index + 1;
     out.copies_ok = -1;
@@ -74,6 +83,8 @@ void read_t64_file(const uint8_t* file, uint64_t size, const offsets& data, int3
     }
     out.type |= D64_CLOSED_FLAG;
     out.has_load_address = (out.type & D64_TYPE_MASK) == (k_closed_prg & D64_TYPE_MASK);
+    // Every slot gives both addresses, whatever the file's type.
+    out.has_addresses = true;
     out.load_address = static_cast<uint16_t>(d64s_le16(slot.at + 2));
     out.end_address = static_cast<uint16_t>(d64s_le16(slot.at + 4));
     const uint64_t offset = slot.offset();
@@ -90,30 +101,38 @@ void read_t64_file(const uint8_t* file, uint64_t size, const offsets& data, int3
         out.problems |= 1U << D64_PROBLEM_END_ADDRESS_WRONG;
         length = span;
     }
-    // The second entry and those after it at one offset overlap the first.
-    bool& taken = offset_taken[data.first_at(offset)];
-    if (taken) {
+    // The second entry and those after it at one offset overlap the first: their
+    // data is the first's, read, hashed and written once.
+    const int32_t owner = data.owner_of(offset);
+    if (owner != out.slot) {
         out.problems |= 1U << D64_PROBLEM_OVERLAP;
+        out.shares_data_of = owner;
     }
-    taken = true;
     out.data = file + offset;
     out.data_size = length;
+}
+
+const uint8_t* slot_at(const uint8_t* file, int32_t index) {
+    return file + k_t64_directory + k_t64_slot * static_cast<uint64_t>(index);
 }
 
 } // namespace
 
 d64s_open_result d64s_open_t64(const uint8_t* file, uint64_t size, d64s_container** out) {
-    if (size < k_t64_directory || std::memcmp(file, "C64", 3) != 0) {
+    // A T64 holds its version and at least one directory slot.
+    if (size < k_t64_directory + k_t64_slot || std::memcmp(file, "C64", 3) != 0) {
         return d64s_open_result::not_recognised;
     }
-    // The slots are the fewer of those claimed and those before the first data.
+    // The slots read are the more of those claimed and the used entries claimed (a
+    // slot count of 0 is found in the wild), but none past the first data.
     const int32_t claimed = static_cast<int32_t>(d64s_le16(file + 0x22));
+    const int32_t used_claimed = static_cast<int32_t>(d64s_le16(file + 0x24));
     const auto room = static_cast<int32_t>(
         std::min<uint64_t>((size - k_t64_directory) / k_t64_slot, uint64_t{0xFFFF}));
-    int32_t slots = std::min(claimed, room);
+    int32_t slots = std::min(std::max(claimed, used_claimed), room);
     uint64_t first_data = size;
     for (int32_t i = 0; i < slots; ++i) {
-        const t64_slot slot{file + k_t64_directory + k_t64_slot * static_cast<uint64_t>(i)};
+        const t64_slot slot{slot_at(file, i)};
         if (slot.used() && slot.offset() >= k_t64_directory && slot.offset() < first_data) {
             first_data = slot.offset();
         }
@@ -121,11 +140,20 @@ d64s_open_result d64s_open_t64(const uint8_t* file, uint64_t size, d64s_containe
     slots =
         std::min<int32_t>(slots, static_cast<int32_t>((first_data - k_t64_directory) / k_t64_slot));
     int32_t used = 0;
+    int32_t last_used = -1;
     for (int32_t i = 0; i < slots; ++i) {
-        used += file[k_t64_directory + k_t64_slot * static_cast<uint64_t>(i)] != 0 ? 1 : 0;
+        if (t64_slot{slot_at(file, i)}.used()) {
+            ++used;
+            last_used = i;
+        }
     }
     d64s_container* handle = d64s_new_container(file, size, D64_CONTAINER_T64, used, 0);
-    if (handle == nullptr) {
+    auto* sorted =
+        handle != nullptr
+            ? static_cast<placed*>(std::malloc(sizeof(placed) * static_cast<size_t>(used + 1)))
+            : nullptr;
+    if (sorted == nullptr) {
+        d64_close_container(handle != nullptr ? &handle->container : nullptr);
         *out = nullptr;
         return d64s_open_result::failed;
     }
@@ -133,39 +161,38 @@ d64s_open_result d64s_open_t64(const uint8_t* file, uint64_t size, d64s_containe
     info.version = static_cast<int32_t>(d64s_le16(file + 0x20));
     info.slots = slots;
     info.slots_claimed = claimed;
-    info.used_claimed = static_cast<int32_t>(d64s_le16(file + 0x24));
+    info.used_claimed = used_claimed;
     std::memcpy(info.name, file + 0x28, 24);
     info.name_length = 24;
     if (info.used_claimed != used) {
         info.problems |= 1U << D64_PROBLEM_USED_ENTRIES_WRONG;
     }
-    auto* sorted =
-        static_cast<uint64_t*>(std::malloc(sizeof(uint64_t) * static_cast<size_t>(used + 1)));
-    auto* taken = static_cast<bool*>(std::calloc(static_cast<size_t>(used + 1), sizeof(bool)));
-    if (sorted == nullptr || taken == nullptr) {
-        std::free(sorted);
-        std::free(taken);
-        d64_close_container(&handle->container);
-        *out = nullptr;
-        return d64s_open_result::failed;
+    if (last_used >= claimed) {
+        info.problems |= 1U << D64_PROBLEM_SLOT_COUNT_WRONG;
     }
     int32_t count = 0;
     for (int32_t i = 0; i < slots; ++i) {
-        const t64_slot slot{file + k_t64_directory + k_t64_slot * static_cast<uint64_t>(i)};
+        const t64_slot slot{slot_at(file, i)};
         if (slot.used()) {
-            sorted[count++] = slot.offset();
+            sorted[count++] = {slot.offset(), i + 1};
         }
     }
     std::sort(sorted, sorted + count);
     const offsets data{sorted, count, size};
     int32_t next = 0;
+    uint64_t listed = 0;
     for (int32_t i = 0; i < slots; ++i) {
-        if (file[k_t64_directory + k_t64_slot * static_cast<uint64_t>(i)] != 0) {
-            read_t64_file(file, size, data, i, taken, handle->files[next++]);
+        if (t64_slot{slot_at(file, i)}.used()) {
+            d64_container_file& entry = handle->files[next++];
+            read_t64_file(file, size, data, i, entry);
+            listed += entry.data_size;
         }
     }
+    // Entries that share data claim it again: more than the container holds.
+    if (listed > size) {
+        info.problems |= 1U << D64_PROBLEM_CLAIMS_EXCEED_SIZE;
+    }
     std::free(sorted);
-    std::free(taken);
     *out = handle;
     return d64s_open_result::opened;
 }

@@ -65,8 +65,9 @@ struct block {
 struct tape {
     uint8_t* pulses = nullptr; // each pulse's class
     uint64_t pulse_count = 0;
-    bool* standard = nullptr; // the pulse belongs to a block or its leader
-    uint8_t* bytes = nullptr; // every block's bytes, one after the other
+    uint64_t pauses = 0;
+    uint64_t standard_pulses = 0; // of the blocks and the leaders before them
+    uint8_t* bytes = nullptr;     // every block's bytes, one after the other
     uint32_t byte_count = 0;
     block* blocks = nullptr;
     int32_t block_count = 0;
@@ -112,59 +113,84 @@ bool countdown_is(const uint8_t* bytes, uint8_t first) {
     return true;
 }
 
-// Reads the block whose first byte's marker is at pulse `at`; false when what follows
-// is no standard block. *end receives the pulse after it.
-bool read_block(tape& t, uint64_t at, uint64_t* end) {
-    const uint32_t first_byte = t.byte_count;
-    bool parity_ok = true;
-    uint64_t next = at;
+// A run of bytes, one after the other from a marker on, as decoded into t.bytes.
+struct byte_run {
+    uint32_t first = 0;     // its first byte in t.bytes
+    uint32_t count = 0;     // its bytes
+    uint64_t end = 0;       // the pulse after its last byte
+    int64_t last_bad = -1;  // its last byte with a wrong parity bit, or -1
+};
+
+byte_run read_run(tape& t, uint64_t at) {
+    byte_run run{t.byte_count, 0, at, -1};
     for (;;) {
         uint8_t value = 0;
         bool parity = false;
-        if (!byte_at(t, next, &value, &parity)) {
-            break;
+        if (!byte_at(t, run.end, &value, &parity)) {
+            return run;
         }
         t.bytes[t.byte_count++] = value;
-        parity_ok = parity_ok && parity;
-        next += k_pulses_per_byte;
+        run.last_bad = parity ? run.last_bad : static_cast<int64_t>(run.count);
+        ++run.count;
+        run.end += k_pulses_per_byte;
     }
-    const uint32_t count = t.byte_count - first_byte;
-    const uint8_t* bytes = t.bytes + first_byte;
-    const bool repeat = count > k_countdown && countdown_is(bytes, k_repeat_countdown);
-    if (count < k_countdown + 1 || (!repeat && !countdown_is(bytes, k_first_countdown))) {
-        t.byte_count = first_byte;
-        return false;
-    }
-    // The end marker, when it is there, belongs to the block.
-    if (next + 1 < t.pulse_count && t.pulses[next] == k_long && t.pulses[next + 1] == k_short) {
-        next += 2;
-    }
-    uint8_t sum = 0;
-    for (uint32_t i = k_countdown; i + 1 < count; ++i) {
-        sum ^= bytes[i];
-    }
-    t.blocks[t.block_count++] = {repeat, parity_ok && sum == bytes[count - 1],
-                                 first_byte + k_countdown, count - k_countdown - 1};
-    *end = next;
-    return true;
 }
 
-// Every standard block of the tape, in order; the pulses of blocks and of the
-// leaders before them marked standard.
+// The first byte of the run where a block starts: a countdown with room for a
+// checksum after it; or the run's count when none does.
+uint32_t block_start(const tape& t, const byte_run& run) {
+    const uint8_t* bytes = t.bytes + run.first;
+    for (uint32_t i = 0; i + k_countdown + 1 <= run.count; ++i) {
+        if (countdown_is(bytes + i, k_first_countdown) ||
+            countdown_is(bytes + i, k_repeat_countdown)) {
+            return i;
+        }
+    }
+    return run.count;
+}
+
+// Every standard block of the tape, in order, with the pulses of the blocks and of
+// the leaders before them counted as standard. Each run of bytes is decoded once and
+// searched once for the countdown that starts a block, so the work is linear in the
+// pulses whatever they hold.
 void find_blocks(tape& t) {
+    uint64_t done = 0; // the pulses before belong to a block found, or to no block
     for (uint64_t at = 0; at + k_pulses_per_byte <= t.pulse_count;) {
-        uint64_t end = at;
-        if (t.pulses[at] != k_long || !read_block(t, at, &end)) {
+        if (t.pulses[at] != k_long) {
             ++at;
             continue;
         }
-        for (uint64_t leader = at;
-             leader > 0 && t.pulses[leader - 1] == k_short && !t.standard[leader - 1]; --leader) {
-            t.standard[leader - 1] = true;
+        const byte_run run = read_run(t, at);
+        const uint32_t start = block_start(t, run);
+        if (start == run.count) {
+            t.byte_count = run.first;
+            at = run.end > at ? run.end : at + 1;
+            continue;
         }
-        for (uint64_t i = at; i < end; ++i) {
-            t.standard[i] = true;
+        // The block's bytes move to where the run began.
+        const uint32_t count = run.count - start;
+        std::memmove(t.bytes + run.first, t.bytes + run.first + start, count);
+        t.byte_count = run.first + count;
+        const uint8_t* bytes = t.bytes + run.first;
+        uint64_t end = run.end;
+        // The end marker, when it is there, belongs to the block.
+        if (end + 1 < t.pulse_count && t.pulses[end] == k_long && t.pulses[end + 1] == k_short) {
+            end += 2;
         }
+        uint8_t sum = 0;
+        for (uint32_t i = k_countdown; i + 1 < count; ++i) {
+            sum ^= bytes[i];
+        }
+        const bool parity_ok = run.last_bad < static_cast<int64_t>(start);
+        t.blocks[t.block_count++] = {countdown_is(bytes, k_repeat_countdown),
+                                     parity_ok && sum == bytes[count - 1],
+                                     run.first + k_countdown, count - k_countdown - 1};
+        uint64_t leader = at + uint64_t{start} * k_pulses_per_byte;
+        while (leader > done && t.pulses[leader - 1] == k_short) {
+            --leader;
+        }
+        t.standard_pulses += end - leader;
+        done = end;
         at = end;
     }
 }
@@ -172,13 +198,13 @@ void find_blocks(tape& t) {
 // The pulses of the data, classified; false when allocation fails.
 bool read_pulses(const uint8_t* data, uint64_t length, int32_t version, tape& t) {
     t.pulses = static_cast<uint8_t*>(std::malloc(length + 1));
-    t.standard = static_cast<bool*>(std::calloc(length + 1, sizeof(bool)));
-    if (t.pulses == nullptr || t.standard == nullptr) {
+    if (t.pulses == nullptr) {
         return false;
     }
     for (uint64_t at = 0; at < length; ++at) {
         if (data[at] == 0) {
             t.pulses[t.pulse_count++] = k_pause;
+            ++t.pauses;
             at += version >= 1 ? 3 : 0; // the pause's cycles; a cut one ends the data
             continue;
         }
@@ -204,7 +230,9 @@ bool is_header(const tape& t, const block& b) {
                                                   type == k_data_header || type == k_end_of_tape);
 }
 
-// Pairs the blocks into files: a header (twice), then a program's data (twice).
+// Pairs the blocks into files: a header (twice), then a program's data (twice). The
+// data is the block that follows the header, whatever its length: some loaders
+// record a header whose addresses span more than the data block that follows it.
 // Returns the number of files; with `files`, fills them.
 int32_t pair_blocks(const tape& t, tape_file* files) {
     int32_t count = 0;
@@ -232,7 +260,7 @@ int32_t pair_blocks(const tape& t, tape_file* files) {
             continue;
         }
         if (open && current.program && current.data_copies < 2 &&
-            b.payload_size == current.expected) {
+            (!is_header(t, b) || b.payload_size == current.expected)) {
             ++current.data_copies;
             current.good_copies += b.good ? 1 : 0;
             current.data = current.data < 0 && b.good ? i : current.data;
@@ -263,7 +291,9 @@ void fill_file(const tape& t, const tape_file& found, int32_t slot, uint8_t* dec
                d64_container_file& out) {
     const uint8_t* header = t.bytes + t.blocks[found.header].payload_at;
     out.slot = slot;
+    out.tape_type = header[0];
     out.type = found.program ? k_closed_prg : 0x81;
+    out.has_addresses = true;
     out.load_address = static_cast<uint16_t>(d64s_le16(header + 1));
     out.end_address = static_cast<uint16_t>(d64s_le16(header + 3));
     std::memcpy(out.name, header + 5, D64_NAME_LENGTH);
@@ -281,12 +311,14 @@ void fill_file(const tape& t, const tape_file& found, int32_t slot, uint8_t* dec
         std::memcpy(decoded, t.bytes + data.payload_at, data.payload_size);
         out.data = decoded;
         out.data_size = data.payload_size;
+        if (data.payload_size != found.expected) {
+            out.problems |= 1U << D64_PROBLEM_LENGTH_DIFFERS;
+        }
     }
 }
 
 void release(tape& t) {
     std::free(t.pulses);
-    std::free(t.standard);
     std::free(t.bytes);
     std::free(t.blocks);
 }
@@ -346,9 +378,7 @@ d64s_open_result d64s_open_tap(const uint8_t* file, uint64_t size, d64s_containe
     info.machine = file[13];
     info.video = file[14];
     info.pulses = version == k_half_waves_version ? length : t.pulse_count;
-    for (uint64_t i = 0; i < t.pulse_count; ++i) {
-        info.other_pulses += !t.standard[i] && t.pulses[i] != k_pause ? 1 : 0;
-    }
+    info.other_pulses = t.pulse_count - t.pauses - t.standard_pulses;
     for (int32_t i = 0; i < t.block_count; ++i) {
         (t.blocks[i].good ? info.blocks_ok : info.blocks_bad) += 1;
     }

@@ -775,8 +775,20 @@ typedef enum d64_container_problem {
     D64_PROBLEM_ONE_GOOD_COPY = 9,      // TAP: one of a file's two copies reads
     D64_PROBLEM_UNKNOWN_EXTENSION = 10, // PC64: an extension whose letter names no type
     D64_PROBLEM_HALF_WAVES = 11,        // TAP version 2: half-waves (C16), not read
-    D64_PROBLEM_COUNT = 12
+    D64_PROBLEM_LENGTH_DIFFERS = 12,    // TAP: a program's data block is not as long as its
+                                        // header's addresses say (its data is read whole)
+    D64_PROBLEM_CLAIMS_EXCEED_SIZE = 13, // T64: the entries' data add up to more bytes than
+                                         // the container has: entries share data (error)
+    D64_PROBLEM_HEADER_LENGTH = 14,     // CRT: a header length below 0x40 (chips read from
+                                        // 0x40)
+    D64_PROBLEM_SLOT_COUNT_WRONG = 15,  // T64: the slot count hides used entries
+    D64_PROBLEM_TOO_MANY_CHIPS = 16,    // CRT: more than D64_MOST_CHIPS CHIP packets: none
+                                        // listed (error)
+    D64_PROBLEM_COUNT = 17
 } d64_container_problem;
+
+// The most CHIP packets a cartridge has; one with more is refused. (Since 2.4.)
+#define D64_MOST_CHIPS 65536
 
 // d64_container_problem_name() :
 //   The stable name of a problem ("end_address_wrong", ...) into *name and its
@@ -833,6 +845,14 @@ typedef struct d64_container_file {
                        // address before it
     uint32_t problems; // 1u << a d64_container_problem
     int32_t copies_ok; // TAP: copies that read cleanly (0 to 2); else -1
+    int32_t tape_type; // TAP: its header's type: 1 a relocatable program (it loads at
+                       // BASIC's start, wherever it was saved from), 3 a program that
+                       // loads where it says, 4 a data file; else 0
+    bool has_addresses; // the container gives load_address and end_address (a T64 slot,
+                        // a tape header, a program's first bytes)
+    int32_t shares_data_of; // T64: the slot of an earlier entry whose data starts where
+                            // this one's does (problem `overlap`): the data is that
+                            // entry's, hashed and written once; else 0
 } d64_container_file;
 
 // d64_open_container() :

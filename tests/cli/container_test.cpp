@@ -59,6 +59,13 @@ TEST_F(cli, a_program_has_one_md5_wherever_it_is_kept) {
 TEST_F(cli, tapes_and_containers_through_every_report) {
     container_entry world{"WORLD", 0xC000, std::vector<uint8_t>(300, 9), 0x82, 0xC3C6};
     const std::string t64 = save_bytes(container_write_t64({k_program, world}, "MY TAPE"), "x.t64");
+    // A name that goes on after a shifted space, and a SEQ file, whose slot gives
+    // addresses too.
+    const std::string names =
+        save_bytes(container_write_t64({{"INTRO\xA0V2", 0x0801, {1, 2}, 0x82, {}},
+                                        {"NOTES", 0x1000, std::vector<uint8_t>(16, 3), 0x81, {}}},
+                                       "NAMES", 0),
+                   "names.t64");
     tap_options damaged;
     damaged.faults = {{tap_fault::data_checksum_both, 1}};
     damaged.turbo_pulses = 700;
@@ -88,6 +95,29 @@ TEST_F(cli, tapes_and_containers_through_every_report) {
         {{"-b", t64}, "No BAM: a t64 holds files, not the sectors of a disk\n", 0},
         {{"-f", "w*", t64}, "Match: \"world           \"\n", 0},
         {{"--check", t64}, t64 + ": 1 warning\n  warning end_address_wrong \"world\"\n", 0},
+        {{names},
+         "0 .\"names           \" t64\n"
+         "1    \"intro\"v2          prg \n"
+         "1    \"notes\"            seq \n"
+         "2 files, 20 bytes.\n",
+         0},
+        {{"-w", names},
+         "Container name      Format\n\"names           \"  t64\n\n"
+         "Seq  Size File name          Type  Load   End    Bytes   MD5 hash\n"
+         "1    1    \"intro\"v2          prg   $0801  $0803  4       " +
+             md5_of(std::string("\x01\x08\x01\x02", 4)) +
+             "\n"
+             "2    1    \"notes\"            seq   $1000  $1010  16      " +
+             md5_of(std::string(16, '\3')) + "\n",
+         0},
+        {{"-w", tap},
+         "Container name      Format\n\"                \"  tap\n\n"
+         "Seq  Size File name          Type  Hdr  Load   End    Bytes   MD5 hash\n"
+         "1    12   \"game\"             prg   3    $0801  $13b9  3002    " +
+             md5_game +
+             "\n"
+             "2    0    \"world\"            prg   3    $c000  $c3c6  0       [ no data ]\n",
+         0},
         {{tap},
          "0 .\"                \" tap\n"
          "12   \"game\"             prg \n"
@@ -112,6 +142,11 @@ TEST_F(cli, tapes_and_containers_through_every_report) {
     EXPECT_EQ(record["files"][1]["md5"], nullptr);
     EXPECT_EQ(record["files"][1]["copies_ok"], 0);
     EXPECT_EQ(record["check"]["verdict"], "errors");
+    EXPECT_EQ(record["files"][0]["tape_type"], 3);
+    const nlohmann::json seq = nlohmann::json::parse(run({"--json", names}).out)["files"][1];
+    EXPECT_EQ(seq["load_address"], 0x1000);
+    EXPECT_EQ(seq["end_address"], 0x1010);
+    EXPECT_FALSE(seq.contains("tape_type"));
 }
 
 // Files the peers write: a cartridge made by VICE's cartconv, a P00 by cbmconvert, and

@@ -1,6 +1,7 @@
 // Hostile paths and files: every one gets its own message and exit status, nothing
 // hangs, and nothing on disk is changed.
 #include "cli_support.h"
+#include "container_writer.h"
 
 #include <algorithm>
 #include <sys/stat.h>
@@ -133,4 +134,65 @@ TEST_F(cli, read_only_image_and_folder_are_listed_and_left_unchanged) {
     EXPECT_EQ(fs::last_write_time(path), before);
     EXPECT_EQ(slurp(path), std::string(image.bytes.begin(), image.bytes.end()));
     fs::permissions(dir, fs::perms::owner_all);
+}
+
+// Small files that once made a reader work for hours, take gigabytes or write hundreds
+// of megabytes: each gives its answer in bounded time (the run is killed after 10 s),
+// memory and output.
+TEST_F(cli, hostile_files_cost_a_small_multiple_of_their_size) {
+    tap_options no_countdown;
+    no_countdown.version = 0;
+    no_countdown.stray_bytes = 50000;
+    // 200 entries whose data all start at one offset, each claiming all of it.
+    std::vector<container_entry> shared(200, {"F", 0x0801, {}, 0x82, 0x0801});
+    shared[0].data.assign(1 << 20, 0xAA);
+    std::string t64 = container_write_t64(shared, "T", 0);
+    for (size_t slot = 1; slot < shared.size(); ++slot) {
+        t64.replace(0x40 + 32 * slot + 8, 4, t64.substr(0x40 + 8, 4));
+    }
+    struct row {
+        const char* what;
+        std::string name;
+        std::string bytes;
+        std::vector<std::string> args;
+        std::string out; // a line the output holds
+        int status;
+    };
+    const row rows[] = {
+        {"a TAP of bytes without a countdown",
+         "run.tap",
+         container_write_tap({}, no_countdown),
+         {},
+         "0 files, 0 bytes; 0 of 0 copies read; 1000000 pulses of other data.\n",
+         0},
+        {"a T64 of entries sharing their data",
+         "shared.t64",
+         t64,
+         {"--check"},
+         "  error claims_exceed_size\n",
+         1},
+        {"... listed", "shared.t64", t64, {}, "200 files, 1048578 bytes.\n", 0},
+        {"... extracted", "shared.t64", t64, {"--extract", (dir / "out").string()}, "", 0},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        std::vector<std::string> args = r.args;
+        args.push_back(save_bytes(r.bytes, r.name));
+        const run_result result = run(args);
+        EXPECT_EQ(result.status, r.status);
+        EXPECT_NE(result.out.find(r.out), std::string::npos) << result.out.substr(0, 300);
+        EXPECT_LT(result.out.size() + result.err.size(), 4 * r.bytes.size());
+#ifndef FLOPPEEK_SANITIZED
+        EXPECT_LT(result.peak_rss_kib, 64 * 1024);
+#endif
+    }
+    // The shared data is written once, and each entry that shares it named once.
+    std::uintmax_t written = 0;
+    for (const auto& item : fs::recursive_directory_iterator(dir / "out")) {
+        written += item.is_regular_file() ? item.file_size() : 0;
+    }
+    EXPECT_EQ(written, (1U << 20) + 2);
+    EXPECT_NE(run({"--extract", (dir / "again").string(), (dir / "shared.t64").string()})
+                  .err.find("not extracted: shared.t64/F~200.prg: the data of entry 1\n"),
+              std::string::npos);
 }

@@ -62,9 +62,10 @@ struct pulses {
         add(parity ? k_short : k_medium);
     }
     // A block: countdown, payload, checksum, end marker.
-    void block(const std::string& payload, bool repeat, bool wrong_checksum, bool wrong_parity) {
+    void block(const std::string& payload, bool repeat, bool wrong_checksum, bool wrong_parity,
+               bool wrong_countdown = false) {
         for (int i = 0; i < 9; ++i) {
-            byte(static_cast<uint8_t>((repeat ? 0x09 : 0x89) - i));
+            byte(static_cast<uint8_t>((repeat ? 0x09 : 0x89) - i - (wrong_countdown && i == 3)));
         }
         uint8_t sum = 0;
         for (size_t i = 0; i < payload.size(); ++i) {
@@ -135,13 +136,15 @@ std::string container_write_tap(const std::vector<container_entry>& files,
         const container_entry& file = files[i];
         const int index = static_cast<int>(i);
         std::string header(192, ' ');
-        header[0] = 3; // a program
+        header[0] = static_cast<char>(options.header_type);
         put_le(header, 1, file.load, 2);
-        put_le(header, 3, static_cast<uint32_t>(file.load + file.data.size()), 2);
+        put_le(header, 3, file.end.value_or(static_cast<uint16_t>(file.load + file.data.size())),
+               2);
         header.replace(5, 16, petscii(file.name, 16, ' '));
         const std::string data(file.data.begin(), file.data.end());
         tape.leader(400);
-        tape.block(header, false, false, planted(options, tap_fault::header_parity_first, index));
+        tape.block(header, false, false, planted(options, tap_fault::header_parity_first, index),
+                   planted(options, tap_fault::countdown_first, index));
         tape.leader(60);
         tape.block(header, true, false, false);
         tape.leader(200);
@@ -152,6 +155,9 @@ std::string container_write_tap(const std::vector<container_entry>& files,
         tape.leader(60);
         tape.block(data, true, planted(options, tap_fault::data_checksum_both, index), false);
         tape.pause();
+    }
+    for (size_t i = 0; i < options.stray_bytes; ++i) {
+        tape.byte(static_cast<uint8_t>(i));
     }
     // A turbo loader's data: pulses no standard byte is made of.
     for (size_t i = 0; i < options.turbo_pulses; ++i) {

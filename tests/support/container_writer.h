@@ -17,7 +17,8 @@ struct container_entry {
     uint16_t load = 0x0801;
     std::vector<uint8_t> data;
     uint8_t type = 0x82;         // the C64 type byte a T64 slot holds
-    std::optional<uint16_t> end; // the end address a T64 claims (else load + size)
+    std::optional<uint16_t> end; // the end address a T64 slot or a tape header claims
+                                 // (else load + size)
 };
 
 // The T64 of `files` named `name`, one slot each, `spare_slots` free ones after them.
@@ -33,6 +34,7 @@ enum class tap_fault {
     data_checksum_first, // the data's first copy has a wrong checksum
     data_checksum_both,  // both copies of the data do
     header_parity_first, // a byte of the header's first copy has a wrong parity bit
+    countdown_first,     // a byte of the countdown of the header's first copy is wrong
 };
 
 struct tap_planted {
@@ -45,6 +47,9 @@ struct tap_options {
     std::vector<tap_planted> faults;
     size_t turbo_pulses = 0;   // pulses of other data after the files
     bool wrong_length = false; // a header data length that is not the file's
+    uint8_t header_type = 3;   // 1 a relocatable program, 3 one that loads where it says
+    size_t stray_bytes = 0;    // bytes recorded as the standard recording's, with no
+                               // countdown before them, after the files
 };
 
 // The TAP of `files` recorded as the KERNAL records programs: a leader, the header

@@ -119,6 +119,26 @@ TEST(containers, t64_entries_as_their_data_says) {
              return b;
          },
          "hello:502: world:302:unknown_entry_type,file_type_byte|"},
+        {"three entries sharing one offset, each claiming all of it",
+         [&] {
+             container_entry big{"A", 0x1000, std::vector<uint8_t>(1000, 1), 0x82, {}};
+             container_entry small{"B", 0x1000, {1}, 0x82, 0x1000 + 1000};
+             auto b = container_write_t64({big, small, small});
+             for (const size_t slot : {second, second + 32}) {
+                 b.replace(slot + 8, 4, b.substr(0x40 + 8, 4));
+             }
+             return b;
+         },
+         "a:1002: b:1002:overlap b:1002:overlap|claims_exceed_size"},
+        {"a slot count of 0 that hides the used entries",
+         [&] {
+             auto b = clean;
+             put(b, 0x22, std::string(2, '\0'));
+             return b;
+         },
+         "hello:502: world:302:|slot_count_wrong"},
+        {"room for one empty slot", [&] { return "C64" + std::string(0x5D, '\0'); }, "|"},
+        {"no room for a slot", [&] { return "C64" + std::string(0x5C, '\0'); }, "none"},
         {"65535 slots claimed: those before the data",
          [&] {
              auto b = clean;
@@ -136,14 +156,15 @@ TEST(containers, t64_entries_as_their_data_says) {
 
 TEST(containers, tap_standard_recording_read_back) {
     using fault = tap_fault;
-    const auto tap = [](std::vector<tap_planted> faults, int version = 1, size_t turbo = 0,
-                        bool wrong_length = false) {
-        tap_options options;
+    const auto tap = [](std::vector<tap_planted> faults, tap_options options = {},
+                        container_entry second = k_world) {
         options.faults = std::move(faults);
-        options.version = version;
-        options.turbo_pulses = turbo;
-        options.wrong_length = wrong_length;
-        return container_write_tap({k_hello, k_world}, options);
+        return container_write_tap({k_hello, second}, options);
+    };
+    const auto with = [](auto change) {
+        tap_options options;
+        change(options);
+        return options;
     };
     struct row {
         const char* what;
@@ -151,28 +172,49 @@ TEST(containers, tap_standard_recording_read_back) {
         std::string expected;
         int32_t copies_ok; // of the second file
         uint64_t other_pulses;
+        int32_t blocks_ok = 8;
+        int32_t tape_type = 3; // of the second file
     };
     const std::string clean = tap({});
+    container_entry autostart = k_world;
+    autostart.end = 0xC3C6; // a header that spans more than the data block after it
+    // A byte is 20 pulses; a block its countdown, payload and checksum, then an end
+    // marker of 2; the first copy of the second file's header is lost to its countdown.
+    const uint64_t lost_header = 400 + (9 + 192 + 1) * 20 + 1;
     const row rows[] = {
         {"clean", clean, "hello:502: world:302:|", 2, 0},
         {"a bad checksum in the first copy", tap({{fault::data_checksum_first, 1}}),
-         "hello:502: world:302:one_good_copy|", 1, 0},
+         "hello:502: world:302:one_good_copy|", 1, 0, 7},
         {"in both copies", tap({{fault::data_checksum_both, 1}}),
-         "hello:502: world:0:no_good_copy|", 0, 0},
+         "hello:502: world:0:no_good_copy|", 0, 0, 6},
         {"a parity error in a header", tap({{fault::header_parity_first, 1}}),
+         "hello:502: world:302:|", 2, 0, 7},
+        {"a countdown wrong in one byte", tap({{fault::countdown_first, 1}}),
+         "hello:502: world:302:|", 2, lost_header, 7},
+        {"a header longer than its data", tap({}, {}, autostart),
+         "hello:502: world:302:length_differs|", 2, 0},
+        {"a relocatable program", tap({}, with([](tap_options& o) { o.header_type = 1; })),
+         "hello:502: world:302:|", 2, 0, 8, 1},
+        {"a turbo stretch", tap({}, with([](tap_options& o) { o.turbo_pulses = 5000; })),
+         "hello:502: world:302:|", 2, 5000},
+        {"version 0 pauses", tap({}, with([](tap_options& o) { o.version = 0; })),
          "hello:502: world:302:|", 2, 0},
-        {"a turbo stretch", tap({}, 1, 5000), "hello:502: world:302:|", 2, 5000},
-        {"version 0 pauses", tap({}, 0), "hello:502: world:302:|", 2, 0},
-        {"version 2 half-waves", tap({}, 2), "|half_waves", -1, 0},
-        {"a data length that is not the file's", tap({}, 1, 0, true),
+        {"version 2 half-waves", tap({}, with([](tap_options& o) { o.version = 2; })),
+         "|half_waves", -1, 0, 0},
+        {"a data length that is not the file's",
+         tap({}, with([](tap_options& o) { o.wrong_length = true; })),
          "hello:502: world:302:|length_mismatch", 2, 0},
         // The cut copy's last 6 pulses make no byte.
         {"cut in the second file's data", clean.substr(0, clean.size() - 4000),
-         "hello:502: world:302:one_good_copy|length_mismatch", 1, 6},
+         "hello:502: world:302:one_good_copy|length_mismatch", 1, 6, 7},
         // A leader that no block follows is no standard recording.
         {"endless short pulses",
          "C64-TAPE-RAW" + std::string(8, '\0') + std::string(1 << 20, '\x30'), "|length_mismatch",
-         -1, 1 << 20},
+         -1, 1 << 20, 0},
+        // Bytes without a countdown: no block, each pulse counted once.
+        {"bytes that never start a block",
+         container_write_tap({}, with([](tap_options& o) { o.stray_bytes = 20000; })), "|", -1,
+         20000 * 20, 0},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.what);
@@ -183,15 +225,19 @@ TEST(containers, tap_standard_recording_read_back) {
         d64_container_info info{};
         d64_get_container_info(raw, &info);
         EXPECT_EQ(info.other_pulses, r.other_pulses);
-        int32_t copies = -1;
+        EXPECT_EQ(info.blocks_ok, r.blocks_ok);
+        d64_container_file second{};
+        second.copies_ok = -1;
+        second.tape_type = 3;
         d64_foreach_container_file(
             raw,
             [](const d64_container_file* file, void* context) {
-                *static_cast<int32_t*>(context) = file->copies_ok;
+                *static_cast<d64_container_file*>(context) = *file;
                 return true;
             },
-            &copies);
-        EXPECT_EQ(copies, r.copies_ok);
+            &second);
+        EXPECT_EQ(second.copies_ok, r.copies_ok);
+        EXPECT_EQ(second.tape_type, r.tape_type);
         d64_close_container(raw);
     }
 }
