@@ -59,6 +59,16 @@ std::int32_t rest_of_name(const std::uint8_t* name) {
     return D64_NAME_LENGTH;
 }
 
+// A cartridge's name is ASCII: printable as stored, anything else '?', trailing zeros
+// and spaces dropped (a zero byte ends it).
+std::string ascii_name(const std::uint8_t* field, std::int32_t length) {
+    std::string name;
+    for (std::int32_t i = 0; i < length && field[i] != 0; ++i) {
+        name += field[i] >= 0x20 && field[i] < 0x7F ? static_cast<char>(field[i]) : '?';
+    }
+    return name.substr(0, name.find_last_not_of(' ') + 1);
+}
+
 struct gathering {
     container_facts& facts;
     d64_charset set;
@@ -146,7 +156,10 @@ container_facts inspect_container(const d64_container* container, const image_di
     d64_get_container_info(container, &facts.info);
     // A name field longer than a file name's is shown whole, trimmed of its padding.
     const std::int32_t length = std::min(facts.info.name_length, D64_NAME_LENGTH);
-    if (length > 0) {
+    if (facts.format == D64_CONTAINER_CRT) {
+        facts.name = ascii_name(facts.info.name, facts.info.name_length);
+        facts.name_unicode = facts.name;
+    } else if (length > 0) {
         std::uint8_t name[32] = {};
         std::memcpy(name, facts.info.name, sizeof name);
         for (std::int32_t i = facts.info.name_length - 1;

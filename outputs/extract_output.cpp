@@ -318,6 +318,23 @@ bool extract_container_file(const d64_container_file* file, void* context) {
     return true;
 }
 
+
+// A cartridge's chip, raw, named by its bank and load address ("bank1-a000.bin"); a
+// RAM chip's packet holds nothing to write.
+bool extract_chip(const d64_cartridge_chip* chip, void* context) {
+    auto& into = *static_cast<container_extraction*>(context);
+    if (chip->data == nullptr) {
+        return true;
+    }
+    char base[32];
+    std::snprintf(base, sizeof base, "bank%d-%04x", chip->bank, chip->load_address);
+    const int count = ++into.job.uses[base];
+    write_extracted(into.job,
+                    base + (count > 1 ? "~" + std::to_string(count) : std::string()) + ".bin",
+                    std::string(reinterpret_cast<const char*>(chip->data), chip->size));
+    return true;
+}
+
 } // namespace
 
 int extract_container_files(const image_view& view, walk_style style,
@@ -327,6 +344,7 @@ int extract_container_files(const image_view& view, walk_style style,
                               root.set};
     into.job.folder_path = joined(into.job.folder_parts);
     d64_foreach_container_file(container, extract_container_file, &into);
+    d64_foreach_cartridge_chip(container, extract_chip, &into);
     return into.job.failures;
 }
 

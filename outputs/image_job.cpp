@@ -34,12 +34,15 @@ std::string shown(const std::string& text, walk_style style) {
     return style == walk_style::tree ? collection::printable_path(text) : text;
 }
 
-std::string not_recognized(const image_view& view, walk_style style) {
-    std::string message = "Input file not recognized as a supported D64 image";
+std::string with_path(std::string message, const image_view& view, walk_style style) {
     if (style == walk_style::tree) {
         message += ": \"" + view.path + "\"";
     }
     return message;
+}
+
+std::string not_recognized(const image_view& view, walk_style style) {
+    return with_path("Input file not recognized as a supported D64 image", view, style);
 }
 
 int render(const image_view& view, walk_style style, const settings& how, FILE* out, FILE* err) {
@@ -61,7 +64,16 @@ int render(const image_view& view, walk_style style, const settings& how, FILE* 
         d64_container* container = nullptr;
         if (style != walk_style::folder &&
             d64_open_container(&container, view.bytes, view.size, view.path.c_str(), nullptr)) {
-            const int failures = render_container(view, style, container, how, out, err);
+            d64_container_info info{};
+            d64_get_container_info(container, &info);
+            const int failures =
+                (info.problems & 1U << D64_PROBLEM_TOO_MANY_CHIPS) != 0
+                    ? fail(view, style,
+                           with_path("Input file refused: a cartridge of more than " +
+                                         std::to_string(D64_MOST_CHIPS) + " chips",
+                                     view, style),
+                           how, out, err)
+                    : render_container(view, style, container, how, out, err);
             d64_close_container(container);
             return failures;
         }

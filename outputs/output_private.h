@@ -18,6 +18,9 @@ namespace outputs {
 // A path or message as the run shows it: in a tree, control bytes as '?'.
 std::string shown(const std::string& text, walk_style style);
 
+// A message about an image; in a tree, its path follows: `: "<path>"`.
+std::string with_path(std::string message, const image_view& view, walk_style style);
+
 // The message for an image of no size a disk has.
 std::string not_recognized(const image_view& view, walk_style style);
 

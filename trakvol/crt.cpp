@@ -108,32 +108,39 @@ template <class T, size_t n> constexpr size_t count_of(const T (&)[n]) {
     return n;
 }
 
-// Bytes 0-15 the signature, 16 the header's length (big-endian, at least 0x40), 20
-// the version, 22 the hardware type, 24 EXROM, 25 GAME, 26 the hardware revision,
-// 32-63 the name (zero-padded). From the header's length on, CHIP packets: "CHIP",
-// the packet's length (with its 16-byte header), chip type, bank, load address and
-// data size (big-endian 16-bit each), then the data.
+// Bytes 0-15 the signature, 16 the header's length (big-endian, 0x40 as written;
+// some writers put less), 20 the version, 22 the hardware type, 24 EXROM, 25 GAME,
+// 26 the hardware revision, 32-63 the name (ASCII, zero-padded). From the header's
+// length on, CHIP packets: "CHIP", the packet's length (with its 16-byte header),
+// chip type, bank, load address and data size (big-endian 16-bit each), then the
+// data. A RAM chip's packet is the 16 bytes alone: its size is the RAM's.
 constexpr uint64_t k_crt_header = 0x40;
 constexpr uint64_t k_chip_header = 16;
 constexpr char k_chip_signature[] = "CHIP";
+constexpr int32_t k_ram = 1;
 
-// Walks the CHIP packets; `visit` gets each whole one. False when a packet is cut
-// short or no packet: the walk ends there.
-template <class Visit> bool walk_chips(const uint8_t* file, uint64_t size, Visit&& visit) {
-    uint64_t at = std::max<uint64_t>(k_crt_header, d64s_be32(file + 16));
+// Walks the CHIP packets from `at`; `visit` gets each whole one. False when a packet
+// is cut short or no packet: the walk ends there.
+template <class Visit>
+bool walk_chips(const uint8_t* file, uint64_t size, uint64_t at, Visit&& visit) {
     while (at < size) {
         if (size - at < k_chip_header || std::memcmp(file + at, k_chip_signature, 4) != 0) {
             return false;
         }
         const uint64_t length = d64s_be32(file + at + 4);
+        const auto type = static_cast<int32_t>(d64s_be16(file + at + 8));
         const uint32_t data_size = d64s_be16(file + at + 14);
-        if (length < k_chip_header || length > size - at || data_size > length - k_chip_header) {
+        const bool no_data = type == k_ram && length == k_chip_header;
+        if (length < k_chip_header || length > size - at ||
+            (!no_data && data_size > length - k_chip_header)) {
             return false;
         }
-        visit(d64_cartridge_chip{static_cast<int32_t>(d64s_be16(file + at + 8)),
-                                 static_cast<int32_t>(d64s_be16(file + at + 10)),
-                                 static_cast<uint16_t>(d64s_be16(file + at + 12)),
-                                 static_cast<uint16_t>(data_size), file + at + k_chip_header});
+        if (!visit(d64_cartridge_chip{type, static_cast<int32_t>(d64s_be16(file + at + 10)),
+                                      static_cast<uint16_t>(d64s_be16(file + at + 12)),
+                                      static_cast<uint16_t>(data_size),
+                                      no_data ? nullptr : file + at + k_chip_header})) {
+            return true;
+        }
         at += length;
     }
     return true;
@@ -151,8 +158,24 @@ d64s_open_result d64s_open_crt(const uint8_t* file, uint64_t size, d64s_containe
     if (machine < 0) {
         return d64s_open_result::not_recognised;
     }
+    // A header length below the header's own is read as 0x40 (a warning); one past the
+    // file's end leaves no room for a chip (the file is cut short).
+    const uint64_t header_length = d64s_be32(file + 16);
+    uint32_t problems = 0;
+    problems |= header_length < k_crt_header ? 1U << D64_PROBLEM_HEADER_LENGTH : 0U;
+    problems |= header_length > size ? 1U << D64_PROBLEM_TRUNCATED : 0U;
+    const uint64_t first = std::min(std::max(header_length, k_crt_header), size);
+    // More chips than any cartridge has are none of a real one: counted up to the
+    // first one too many, then none listed.
     int32_t chips = 0;
-    const bool whole = walk_chips(file, size, [&](const d64_cartridge_chip&) { ++chips; });
+    const bool whole = walk_chips(file, size, first, [&](const d64_cartridge_chip&) {
+        return ++chips <= D64_MOST_CHIPS;
+    });
+    problems |= whole ? 0U : 1U << D64_PROBLEM_TRUNCATED;
+    if (chips > D64_MOST_CHIPS) {
+        problems = 1U << D64_PROBLEM_TOO_MANY_CHIPS;
+        chips = 0;
+    }
     d64s_container* handle = d64s_new_container(file, size, D64_CONTAINER_CRT, 0, chips);
     if (handle == nullptr) {
         *out = nullptr;
@@ -168,11 +191,15 @@ d64s_open_result d64s_open_crt(const uint8_t* file, uint64_t size, d64s_containe
     std::memcpy(info.name, file + 32, 32);
     info.name_length = 32;
     info.file_count = chips;
-    if (!whole || d64s_be32(file + 16) < k_crt_header) {
-        info.problems |= 1U << D64_PROBLEM_TRUNCATED;
-    }
+    info.problems = problems;
     int32_t next = 0;
-    walk_chips(file, size, [&](const d64_cartridge_chip& chip) { handle->chips[next++] = chip; });
+    walk_chips(file, size, first, [&](const d64_cartridge_chip& chip) {
+        if (next == chips) {
+            return false;
+        }
+        handle->chips[next++] = chip;
+        return true;
+    });
     *out = handle;
     return d64s_open_result::opened;
 }

@@ -807,7 +807,8 @@ typedef struct d64_container {
 // What a container says of itself.
 typedef struct d64_container_info {
     int32_t format;
-    uint8_t name[32];    // T64 (24 bytes), P00 (16), CRT (32): raw, as the file has it
+    uint8_t name[32];    // T64 (24 bytes), P00 (16): PETSCII; CRT (32): ASCII; raw, as
+                         // the file has it
     int32_t name_length; // 0 for a TAP and a PRG
     int32_t version;     // T64 0x0100 or 0x0101, TAP 0-2, CRT 0x0100...; else 0
     int32_t slots;       // T64: directory slots read (the smaller of those claimed and
@@ -901,7 +902,8 @@ typedef struct d64_cartridge_chip {
     int32_t bank;
     uint16_t load_address;
     uint16_t size;       // as the packet says
-    const uint8_t* data; // in the caller's buffer: `size` bytes
+    const uint8_t* data; // in the caller's buffer: `size` bytes; null for a RAM chip's
+                         // packet, which holds none (its size is the RAM's)
 } d64_cartridge_chip;
 
 typedef bool (*d64_cartridge_chip_visitor)(const d64_cartridge_chip* chip, void* context);

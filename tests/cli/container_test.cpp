@@ -170,7 +170,7 @@ TEST_F(cli, peer_made_cartridges_pc64_files_and_tapes) {
                               .c_str()),
               0);
     const run_result crt = run({"-w", (dir / "peer.crt").string()});
-    EXPECT_EQ(crt.out, "0 .\"peer cart       \" crt\n"
+    EXPECT_EQ(crt.out, "0 .\"PEER CART       \" crt\n"
                        "C64 cartridge, type 0 (Normal cartridge), 8K mode (exrom 0, game 1), "
                        "version 1.00\n"
                        "rom    bank 0    $8000  8192   " +
@@ -182,4 +182,42 @@ TEST_F(cli, peer_made_cartridges_pc64_files_and_tapes) {
     EXPECT_EQ(p00["files"][0]["md5"], md5_of(container_write_prg(k_program)));
     run({"--extract", (dir / "out").string(), (dir / "tape.t64").string()});
     EXPECT_EQ(slurp(dir / "out/tape.t64/GAME.prg"), slurp(dir / "peer/game.prg"));
+    run({"--extract", (dir / "out").string(), (dir / "peer.crt").string()});
+    EXPECT_EQ(slurp(dir / "out/peer.crt/bank0-8000.bin"), rom);
+}
+
+// The names of the numbered C64 hardware types are cartconv's, every one of them.
+TEST_F(cli, cartridge_type_names_are_cartconvs) {
+    if (!have("cartconv")) {
+        GTEST_SKIP() << "VICE's cartconv is not installed";
+    }
+    const std::string listing = dir / "types.txt";
+    std::system(("cartconv --types >'" + listing + "' 2>&1").c_str()); // exits with 1
+    std::istringstream lines(slurp(listing));
+    std::map<int32_t, std::string> theirs;
+    bool c64 = false;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.ends_with("types:")) {
+            c64 = line == "C64 cartridge types:";
+            continue;
+        }
+        std::istringstream fields(line);
+        std::string option;
+        int32_t number = 0;
+        std::string name;
+        // "ar5       1 Action Replay V5 .crt file" (and for some ", extra files ...")
+        if (c64 && fields >> option >> number && std::getline(fields >> std::ws, name) &&
+            name.find(" .crt file") != std::string::npos) {
+            theirs[number] = name.substr(0, name.find(" .crt file"));
+        }
+    }
+    ASSERT_GT(theirs.size(), 70u);
+    std::map<int32_t, std::string> ours;
+    for (int32_t number = 1; number < 1000; ++number) {
+        const char* name = nullptr;
+        if (d64_cartridge_type_name(number, &name)) {
+            ours[number] = name;
+        }
+    }
+    EXPECT_EQ(ours, theirs);
 }

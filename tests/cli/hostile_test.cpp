@@ -173,6 +173,9 @@ TEST_F(cli, hostile_files_cost_a_small_multiple_of_their_size) {
          1},
         {"... listed", "shared.t64", t64, {}, "200 files, 1048578 bytes.\n", 0},
         {"... extracted", "shared.t64", t64, {"--extract", (dir / "out").string()}, "", 0},
+        {"a CRT of 200,000 empty chips", "chips.crt",
+         container_write_crt("C", 0, 0, 1, std::vector<crt_chip>(200000)), {"--json"},
+         "\"error\":\"Input file refused: a cartridge of more than 65536 chips\"", 1},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.what);

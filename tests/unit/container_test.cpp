@@ -280,6 +280,28 @@ TEST(containers, pc64_loose_files_and_cartridges) {
          }(),
          "x.crt", "|truncated", 1},
         {"a C128 cartridge", "C128 CARTRIDGE  " + crt.substr(16), "x.crt", "|", 2},
+        {"a header length below the header's",
+         [&] {
+             auto b = crt;
+             put(b, 16, std::string("\0\0\0\x20", 4));
+             return b;
+         }(),
+         "x.crt", "|header_length", 2},
+        {"a header length past the end",
+         [&] {
+             auto b = crt;
+             put(b, 16, std::string("\0\x01\0\0", 4));
+             return b;
+         }(),
+         "x.crt", "|truncated", 0},
+        // A RAM chip's packet gives the RAM's size and holds no data.
+        {"a RAM chip", crt + std::string("CHIP\0\0\0\x10\0\x01\0\0\xDE\0\x80\0", 16), "x.crt",
+         "|", 3},
+        {"bytes after the last chip that are no packet", crt + "JUNK JUNK JUNK JUNK", "x.crt",
+         "|truncated", 2},
+        {"more chips than any cartridge has",
+         container_write_crt("MANY", 0, 0, 0, std::vector<crt_chip>(D64_MOST_CHIPS + 1)), "x.crt",
+         "|too_many_chips", 0},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.what);
