@@ -42,7 +42,8 @@ inline constexpr const char* k_zlib_soname = "libz.so.1";
     X(archive_read_support_filter_all)                                                             \
     X(archive_read_support_format_all)                                                             \
     X(archive_read_support_format_raw)                                                             \
-    X(archive_read_support_format_zip)
+    X(archive_read_support_format_zip)                                                             \
+    X(archive_read_support_format_7zip)
 
 #define FLOPPEEK_XML_FUNCTIONS(X)                                                                  \
     X(xmlCreatePushParserCtxt)                                                                     \

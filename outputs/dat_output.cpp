@@ -53,7 +53,7 @@ void dat_text(const std::string& name, const verify::verdict& result, const sett
     if (result.shown) {
         const verify::match& shown = result.matches[*result.shown];
         const verify::rom& rom = how.dats->roms[static_cast<std::size_t>(shown.rom)];
-        line += " \"" + rom.game + "\"";
+        line += " \"" + how.dats->game_of(rom) + "\"";
         if (shown.normal_form) {
             line += " by " + *shown.normal_form;
         }
@@ -73,7 +73,7 @@ catalogue::dat_facts dat_facts_of(const verify::verdict& result, const settings&
         const verify::rom& rom = how.dats->roms[static_cast<std::size_t>(found.rom)];
         catalogue::dat_match match;
         match.dat = how.dats->dats[static_cast<std::size_t>(rom.dat)].name;
-        match.game = rom.game;
+        match.game = how.dats->game_of(rom);
         match.rom = rom.name;
         if (const char* status = status_name(rom.status)) {
             match.status = status;
@@ -104,10 +104,10 @@ void missing_roms(const verify::catalog& dats, const verify::tally& run, bool js
         const verify::rom& rom = dats.roms[static_cast<std::size_t>(index)];
         const std::string& dat = dats.dats[static_cast<std::size_t>(rom.dat)].name;
         if (json) {
-            std::fputs(catalogue::missing_line(dat, rom.game, rom.name).c_str(), out);
+            std::fputs(catalogue::missing_line(dat, dats.game_of(rom), rom.name).c_str(), out);
         } else {
             std::fprintf(out, "%s\n",
-                         collection::printable_path("missing: \"" + rom.game + "\" \"" + rom.name +
+                         collection::printable_path("missing: \"" + dats.game_of(rom) + "\" \"" + rom.name +
                                                     "\" (" + dat + ")")
                              .c_str());
         }

@@ -2,10 +2,47 @@
 #include "dat.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
+#include <cstring>
 #include <ctime>
+#include <random>
 
 namespace verify {
+
+std::size_t digest_hash::mix(const std::uint8_t* bytes, std::size_t size) {
+    // Up to 24 bytes (a SHA-1 is 20) as 32-bit words, in pairs.
+    constexpr std::size_t k_words = 6;
+    static const std::array<std::uint64_t, k_words + 1> keys = [] {
+        std::random_device device;
+        std::array<std::uint64_t, k_words + 1> drawn{};
+        for (std::uint64_t& key : drawn) {
+            key = std::uint64_t{device()} << 32 | device();
+        }
+        return drawn;
+    }();
+    std::uint32_t words[k_words] = {};
+    std::memcpy(words, bytes, std::min(size, sizeof words));
+    std::uint64_t sum = 0;
+    for (std::size_t i = 0; i < k_words; i += 2) {
+        sum += std::uint64_t{static_cast<std::uint32_t>(words[i] + keys[i])} *
+               static_cast<std::uint32_t>(words[i + 1] + keys[i + 1]);
+    }
+    // A finaliser that spreads every bit of the sum over the whole result.
+    sum ^= keys[k_words];
+    sum ^= sum >> 33;
+    sum *= 0xFF51AFD7ED558CCDULL;
+    sum ^= sum >> 33;
+    sum *= 0xC4CEB9FE1A85EC53ULL;
+    sum ^= sum >> 33;
+    return static_cast<std::size_t>(sum);
+}
+
+std::size_t digest_hash::operator()(std::uint64_t key) const {
+    std::uint8_t bytes[sizeof key];
+    std::memcpy(bytes, &key, sizeof key);
+    return mix(bytes, sizeof bytes);
+}
 
 namespace {
 

@@ -22,8 +22,8 @@ namespace verify {
 enum class rom_status { none, good, verified, baddump, nodump };
 
 struct rom {
-    std::int32_t dat = 0; // its DAT's index, in command-line order
-    std::string game;
+    std::int32_t dat = 0;  // its DAT's index, in command-line order
+    std::int32_t game = 0; // its game's name in catalog::games
     std::string name;
     rom_status status = rom_status::none;
     std::optional<std::uint64_t> size;
@@ -41,19 +41,22 @@ struct dat_file {
     std::string name;         // its header's name (a software list's name), else its file
                               // name without folder and extension
     std::int32_t skipped = 0; // roms left out: a size, crc, md5 or sha1 that cannot be
-                              // read, or a rom outside any game
+                              // read, none of them at all, or a rom outside any game
 };
 
-// A digest's first 8 bytes are as good a hash as any: digests are uniform.
+// The index's hash: every byte of the key, mixed with keys drawn once per run (NH,
+// then a finaliser), so that a DAT whose digests were chosen to share bytes, or to
+// fall into one bucket, spreads like any other: its digests cannot be fitted to keys
+// it does not know.
 struct digest_hash {
     template <std::size_t n>
     std::size_t operator()(const std::array<std::uint8_t, n>& digest) const {
-        std::size_t value = 0;
-        for (std::size_t i = 0; i < sizeof value && i < n; ++i) {
-            value = value << 8 | digest[i];
-        }
-        return value;
+        return mix(digest.data(), n);
     }
+    std::size_t operator()(std::uint64_t key) const;
+
+  private:
+    static std::size_t mix(const std::uint8_t* bytes, std::size_t size);
 };
 
 // A crc32 and the low 32 bits of a size as one key; a match checks the whole size.
@@ -65,10 +68,15 @@ inline std::uint64_t crc_size_key(std::uint32_t crc, std::uint64_t size) {
 // its sha1 where it has one, else its md5, else its crc32 with its size.
 struct catalog {
     std::vector<dat_file> dats;
+    std::vector<std::string> games; // each game's name once, for its roms
     std::vector<rom> roms;
     std::unordered_multimap<std::array<std::uint8_t, 20>, std::int32_t, digest_hash> by_sha1;
     std::unordered_multimap<std::array<std::uint8_t, 16>, std::int32_t, digest_hash> by_md5;
-    std::unordered_multimap<std::uint64_t, std::int32_t> by_crc_size;
+    std::unordered_multimap<std::uint64_t, std::int32_t, digest_hash> by_crc_size;
+
+    const std::string& game_of(const rom& found) const {
+        return games[static_cast<std::size_t>(found.game)];
+    }
 };
 
 // The most bytes a DAT may unpack to: the largest published DATs are about 100 MB.
@@ -77,7 +85,7 @@ inline constexpr std::uint64_t k_largest_dat_bytes = std::uint64_t{1} << 30;
 // load_dat() :
 //   Reads the DAT at `path` into `into`: a Logiqx XML datafile, a MAME software list
 //   or a ClrMamePro text DAT, plain, gzip, bzip2 or xz compressed, or the one member
-//   of a zip; "-" and "/dev/stdin" read standard input. Nothing is read past `limit`
+//   of a zip or 7z; "-" and "/dev/stdin" read standard input. Nothing is read past `limit`
 //   bytes unpacked; a DAT that declares XML entities is refused; nothing a DAT names
 //   (a DTD, an entity, a URL) is ever opened.
 //   @return false with the one line to print (no line break) in *message: the file,

@@ -83,25 +83,42 @@ struct rom_fields {
     }
 };
 
-// What a DAT's reader gathers: its name and its roms, a rom that cannot be read or
-// that stands outside any game skipped and counted.
+// A rom worth keeping: every field read, and a size or a digest to match by.
+bool usable(const rom_fields& fields) {
+    const rom& found = fields.found;
+    return !fields.bad && (found.size || found.crc || found.md5 || found.sha1);
+}
+
+// What a DAT's reader gathers: its name and its roms, a rom that cannot be read, that
+// gives nothing to match by or that stands outside any game skipped and counted. Each
+// game's name is kept once, with its first rom, however many roms it has.
 struct gathered {
     catalog& into;
     std::int32_t dat;
     std::size_t first_rom;
+    std::size_t first_game;
     dat_file file;
+    bool game_kept = false; // the open game's name is the last of into.games
 
+    void open_game() {
+        game_kept = false;
+    }
     void add(rom_fields&& fields, const std::string* game) {
-        if (fields.bad || game == nullptr) {
+        if (!usable(fields) || game == nullptr) {
             ++file.skipped;
             return;
         }
+        if (!game_kept) {
+            into.games.push_back(*game);
+            game_kept = true;
+        }
         fields.found.dat = dat;
-        fields.found.game = *game;
+        fields.found.game = static_cast<std::int32_t>(into.games.size() - 1);
         into.roms.push_back(std::move(fields.found));
     }
     void drop() {
         into.roms.resize(first_rom);
+        into.games.resize(first_game);
     }
 };
 
@@ -141,7 +158,14 @@ dat_kind sniff(dat_source& source, std::string* what) {
     if (first.size() >= 257 + tar_magic.size() &&
         first.substr(257, tar_magic.size()) == tar_magic) {
         *what = "a tar archive: not supported (a DAT may be plain, gzip, bzip2 or xz "
-                "compressed, or the one file of a zip)";
+                "compressed, or the one file of a zip or 7z)";
+        return dat_kind::none;
+    }
+    // UTF-16 shows in its byte order mark, or in the zero half of its first character.
+    if (first.starts_with("\xFF\xFE") || first.starts_with("\xFE\xFF") ||
+        (first.size() >= 2 && (first[0] == '\0') != (first[1] == '\0'))) {
+        *what = "UTF-16 text: not supported (a DAT is read as UTF-8; convert it, as with "
+                "iconv -f UTF-16 -t UTF-8)";
         return dat_kind::none;
     }
     if (first.starts_with("\xEF\xBB\xBF")) {
@@ -291,6 +315,7 @@ void start_element(void* context, const xmlChar* local_name, const xmlChar*, con
     } else if (depth == 1 && (name == walk.form->game || name == walk.form->other_game)) {
         walk.game = attribute(attribute_count, attributes, "name");
         walk.game_depth = depth;
+        walk.dat.open_game();
     } else if (depth == 2 && name == "name" && walk.form == &k_datafile &&
                walk.dat.file.name.empty()) {
         walk.in_header_name = true;
@@ -510,8 +535,17 @@ struct cmpro_reader {
         // Fields come in any order: the name may follow the roms.
         const bool read = block([&](const token& key) {
             if (key.value == "rom") {
-                roms.emplace_back();
-                return rom_block(roms.back());
+                // Only roms worth keeping wait for the game's name.
+                rom_fields fields;
+                if (!rom_block(fields)) {
+                    return false;
+                }
+                if (usable(fields)) {
+                    roms.push_back(std::move(fields));
+                } else {
+                    ++dat.file.skipped;
+                }
+                return true;
             }
             token found;
             if (!value(found)) {
@@ -522,6 +556,7 @@ struct cmpro_reader {
             }
             return true;
         });
+        dat.open_game();
         for (rom_fields& fields : roms) {
             dat.add(std::move(fields), &game);
         }
@@ -600,13 +635,13 @@ namespace {
 // Reads the DAT from its open source into `into`; false with what is wrong.
 bool load_from(dat_source& source, const std::string& path, catalog& into, std::string* what) {
     gathered dat{into, static_cast<std::int32_t>(into.dats.size()), into.roms.size(),
-                 dat_file{path, "", 0}};
+                 into.games.size(), dat_file{path, "", 0}};
     const dat_kind kind = sniff(source, what);
     const bool read = kind == dat_kind::xml          ? parse_xml(source, dat, what)
                       : kind == dat_kind::clrmamepro ? parse_clrmamepro(source, dat, what)
                                                      : false;
     if (read && more_members(source)) {
-        *what = "a zip that holds more than one file";
+        *what = "an archive that holds more than one file";
     } else if (read) {
         if (dat.file.name.empty()) {
             dat.file.name = name_from_path(path);

@@ -1,5 +1,5 @@
-// A DAT's bytes, read in chunks through libarchive (loaded on demand), counted
-// against the cap as they come.
+// A DAT's bytes, read in chunks through libarchive (loaded on demand): plain,
+// compressed, or the one file of a zip or 7z; counted against the cap as they come.
 #include "dat_source.h"
 
 #include <cstring>
@@ -126,6 +126,7 @@ bool open_with(std::uint64_t limit, dat_source& source, std::string* what, Open&
     }
     la().archive_read_support_filter_all(reader);
     la().archive_read_support_format_zip(reader);
+    la().archive_read_support_format_7zip(reader);
     la().archive_read_support_format_raw(reader);
     if (open(reader) != ARCHIVE_OK) {
         *what = archive_error(reader);
@@ -134,7 +135,7 @@ bool open_with(std::uint64_t limit, dat_source& source, std::string* what, Open&
     source.chunk.resize(k_chunk);
     source.limit = limit;
     if (!next_member(source, what)) {
-        *what = what->empty() ? "a zip that holds no file" : *what;
+        *what = what->empty() ? "an archive that holds no file" : *what;
         return false;
     }
     return true;

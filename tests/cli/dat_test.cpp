@@ -113,7 +113,8 @@ TEST_F(cli, dat_verdicts_summary_and_missing_roms) {
                           "missing: \"Game H\" \"h.d64\" (Test Set)\n"
                           "missing: \"Game M\" \"m.d64\" (Test Set)\n");
     EXPECT_TRUE(
-        result.err.ends_with("\nTest Set: have 3 of 10, bad 1, near 4, unknown images 2\n\n"))
+        result.err.ends_with(
+            "\nTest Set: have 3 of 10, bad 1, near 4, unknown images 2, skipped 1\n\n"))
         << result.err;
     EXPECT_EQ(result.status, 0);
 
@@ -171,6 +172,7 @@ TEST_F(cli, unusable_dat_files_end_the_run_before_any_image) {
                "e</name></header></datafile>\n",
                "latin1.dat");
     save_bytes("", "empty.dat");
+    save_bytes(std::string("\xFF\xFE<\0d\0a\0t\0", 10), "utf16.dat");
     const std::string gzipped = archive_pack(archive_kind::gz, {{"x.dat", std::string(5000, 'x')}});
     save_bytes(gzipped.substr(0, gzipped.size() / 2), "cut.dat.gz");
     save_bytes(archive_pack(archive_kind::zip_deflated, {{"a.dat", "<datafile/>"}, {"b.dat", "<datafile/>"}}),
@@ -199,7 +201,7 @@ TEST_F(cli, unusable_dat_files_end_the_run_before_any_image) {
         {"/dev/zero", ": is not a regular file\n"},
         {"folder.dat", ": is a folder\n"},
         {"set.tar.gz", ": a tar archive: not supported (a DAT may be plain, gzip, bzip2 or xz "
-                       "compressed, or the one file of a zip)\n"},
+                       "compressed, or the one file of a zip or 7z)\n"},
         {"random.dat", ": not a DAT: neither XML (a Logiqx datafile, a software list) nor "
                        "ClrMamePro text\n"},
         {"disk.dat", ": not a DAT: neither XML (a Logiqx datafile, a software list) nor "
@@ -208,7 +210,9 @@ TEST_F(cli, unusable_dat_files_end_the_run_before_any_image) {
         {"latin1.dat", ": line 2: not UTF-8, and no encoding declared: declare the DAT's "
                        "encoding, as in <?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"},
         {"cut.dat.gz", ": truncated gzip input\n"},
-        {"two.zip", ": a zip that holds more than one file\n"},
+        {"two.zip", ": an archive that holds more than one file\n"},
+        {"utf16.dat", ": UTF-16 text: not supported (a DAT is read as UTF-8; convert it, as "
+                      "with iconv -f UTF-16 -t UTF-8)\n"},
         {"damaged.zip", ": "},
     };
     for (const row& r : rows) {

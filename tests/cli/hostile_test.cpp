@@ -1,6 +1,7 @@
 // Hostile paths and files: every one gets its own message and exit status, nothing
 // hangs, and nothing on disk is changed.
 #include "cli_support.h"
+#include "archive_builder.h"
 #include "container_writer.h"
 
 #include <algorithm>
@@ -150,12 +151,22 @@ TEST_F(cli, hostile_files_cost_a_small_multiple_of_their_size) {
     for (size_t slot = 1; slot < shared.size(); ++slot) {
         t64.replace(0x40 + 32 * slot + 8, 4, t64.substr(0x40 + 8, 4));
     }
+    std::string empty_roms = "game ( name \"" + std::string(65535, 'N') + "\" ";
+    std::string flood = "clrmamepro ( name \"flood\" )\n";
+    for (int i = 0; i < 20000; ++i) {
+        empty_roms += "rom ( ) ";
+        char sha1[41];
+        std::snprintf(sha1, sizeof sha1, "%040X", i);
+        flood += "game ( name \"G" + std::to_string(i) + "\" rom ( name g.d64 size 1 sha1 " +
+                 sha1 + " ) )\n";
+    }
+    const std::string prg = save_bytes("\x01\x08hello", "one.prg");
     struct row {
         const char* what;
         std::string name;
         std::string bytes;
-        std::vector<std::string> args;
-        std::string out; // a line the output holds
+        std::vector<std::string> args; // the file's path after them, or at "@"
+        std::string out;               // a line the output holds
         int status;
     };
     const row rows[] = {
@@ -176,11 +187,18 @@ TEST_F(cli, hostile_files_cost_a_small_multiple_of_their_size) {
         {"a CRT of 200,000 empty chips", "chips.crt",
          container_write_crt("C", 0, 0, 1, std::vector<crt_chip>(200000)), {"--json"},
          "\"error\":\"Input file refused: a cartridge of more than 65536 chips\"", 1},
+        {"a DAT of one long name and 20,000 empty roms", "names.dat.gz",
+         archive_pack(archive_kind::gz, {{"names.dat", empty_roms + ")\n"}}),
+         {"--dat", "@", prg}, "one.prg: unknown\n", 0},
+        {"a DAT of digests that share their first bytes", "flood.dat", flood,
+         {"--dat", "@", prg}, "one.prg: unknown\n", 0},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.what);
         std::vector<std::string> args = r.args;
-        args.push_back(save_bytes(r.bytes, r.name));
+        const std::string path = save_bytes(r.bytes, r.name);
+        const auto at = std::find(args.begin(), args.end(), "@");
+        *(at != args.end() ? at : args.insert(args.end(), "")) = path;
         const run_result result = run(args);
         EXPECT_EQ(result.status, r.status);
         EXPECT_NE(result.out.find(r.out), std::string::npos) << result.out.substr(0, 300);
