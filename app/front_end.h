@@ -30,6 +30,9 @@ struct command_line {
     std::vector<const char*> opt_dats;
     bool opt_missing = false;
     const char* opt_make_dat = nullptr;
+    // A long option was given: the run is none of the original command lines, and its
+    // messages may say more than theirs.
+    bool long_options = false;
 };
 
 // process_input() :

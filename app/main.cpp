@@ -216,6 +216,7 @@ long_action process_long_option(command_line& options, int argc, char** argv, in
             (equals != std::string_view::npos && option.value == long_option::none)) {
             continue;
         }
+        options.long_options = true;
         const char* value = equals != std::string_view::npos ? argv[*next] + equals + 1 : nullptr;
         if (value == nullptr && option.value == long_option::required) {
             if (*next + 1 >= argc) {

@@ -179,7 +179,12 @@ int process_run(run_state& run, const char* path, const char* pattern) {
     }
     struct stat status;
     if (stat(path, &status) != 0) {
-        std::fprintf(stderr, "Cannot open input file or folder\n");
+        // The original command lines keep their line; a run with long options names
+        // the path it could not open.
+        std::fprintf(stderr, "Cannot open input file or folder%s\n",
+                     options.long_options
+                         ? (": \"" + collection::printable_path(path) + "\"").c_str()
+                         : "");
         return 1;
     }
     if (options.opt_recursive) {

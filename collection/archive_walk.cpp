@@ -98,13 +98,21 @@ bool read_member(archive* reader, archive_entry* entry, item& image) {
         entry != nullptr && la().archive_entry_size_is_set(entry) != 0
             ? static_cast<std::uint64_t>(std::max<la_int64_t>(0, la().archive_entry_size(entry)))
             : k_unknown_size;
+    const std::size_t limit = image_size_limit(image.path);
     if (!read_bounded(
             [reader](std::uint8_t* buffer, std::size_t room) {
                 return la().archive_read_data(reader, buffer, room);
             },
-            claimed, image_size_limit(image.path), image.bytes)) {
+            claimed, limit, image.bytes)) {
         image.error = quoted("Damaged archive member", image.path);
         return false;
+    }
+    if (image.bytes.size() > limit) {
+        // The rest is not read: a member's size, when its archive tells it, says how much.
+        image.bytes = {};
+        image.error = too_large(image.path, entry != nullptr && claimed > limit
+                                                ? std::optional<std::uint64_t>(claimed)
+                                                : std::nullopt);
     }
     return true;
 }

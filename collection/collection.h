@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,12 @@ namespace collection {
 // (whatever its extension says, the length tells the format).
 // Nothing is read beyond one byte more, whatever a file or member claims or unpacks to.
 std::size_t image_size_limit(std::string_view name);
+// too_large() :
+//   The message for an image whose name's limit its bytes pass: "Input file too large
+//   for a PRG: 2097152 bytes: "<path>"", the format as its name says it ("a disk
+//   image" for the sector images), the size when it is known, else "more than"
+//   the limit.
+std::string too_large(std::string_view path, std::optional<std::uint64_t> size);
 // Archives inside archives are opened this many levels deep (an archive in a
 // folder is level 1).
 inline constexpr int k_max_archive_depth = 4;

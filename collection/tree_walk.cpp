@@ -113,12 +113,18 @@ void read_image_file(const std::string& fs_path, item& image) {
         image.error = "Cannot open file for reading: \"" + image.path + "\"";
         return;
     }
+    const std::size_t limit = image_size_limit(image.path);
     const bool readable = read_bounded(
         [fd](std::uint8_t* buffer, std::size_t room) { return ::read(fd, buffer, room); },
-        static_cast<std::uint64_t>(status.st_size), image_size_limit(image.path), image.bytes);
+        static_cast<std::uint64_t>(status.st_size), limit, image.bytes);
     close(fd);
     if (!readable) {
         image.error = "Cannot read from file: \"" + image.path + "\"";
+    } else if (image.bytes.size() > limit) {
+        // A file cut at its limit would be listed and hashed as what it is not.
+        image.bytes = {};
+        image.error = too_large(image.path, std::max<std::uint64_t>(
+                                                static_cast<std::uint64_t>(status.st_size), limit + 1));
     }
 }
 
@@ -185,6 +191,25 @@ std::size_t image_size_limit(std::string_view name) {
                    d64_get_format_shape(format->format, &shape)
                ? static_cast<std::size_t>(shape.largest_file)
                : largest;
+}
+
+std::string too_large(std::string_view path, std::optional<std::uint64_t> size) {
+    const std::string_view name = without_stream_suffix(path);
+    d64_container_facts container{};
+    const d64_format_facts* format = format_of_name(name);
+    std::string what = "disk image";
+    if (d64_get_container_facts(container_of_name(name), &container)) {
+        what = container.name;
+    } else if (format != nullptr && format->largest_image == 0) {
+        what = format->name; // a raw track dump, with its own limit
+    }
+    if (what != "disk image") {
+        std::transform(what.begin(), what.end(), what.begin(),
+                       [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
+    }
+    const std::string bytes = size ? std::to_string(*size) + " bytes"
+                                   : "more than " + std::to_string(image_size_limit(path)) + " bytes";
+    return "Input file too large for a " + what + ": " + bytes + ": \"" + std::string(path) + "\"";
 }
 
 bool may_be_bare_stream(std::string_view name) {

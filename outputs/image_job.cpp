@@ -28,6 +28,43 @@ int fail(const image_view& view, walk_style style, const std::string& message, c
     return 1;
 }
 
+std::string upper(std::string text) {
+    for (char& c : text) {
+        c = c >= 'a' && c <= 'z' ? static_cast<char>(c - ('a' - 'A')) : c;
+    }
+    return text;
+}
+
+std::string too_large(const char* format, std::size_t size) {
+    return "Input file too large for a " + upper(format) + ": " + std::to_string(size) + " bytes";
+}
+
+// Why a container is not reported, or "": longer than its format is read, or more
+// chips than a cartridge has.
+std::string container_refused(const image_view& view, const d64_container* container) {
+    d64_container_facts facts{};
+    d64_container_info info{};
+    if (d64_get_container_facts(container->format, &facts) && view.size > facts.largest_file) {
+        return too_large(facts.name, view.size);
+    }
+    if (d64_get_container_info(container, &info) &&
+        (info.problems & 1U << D64_PROBLEM_TOO_MANY_CHIPS) != 0) {
+        return "Input file refused: a cartridge of more than " + std::to_string(D64_MOST_CHIPS) +
+               " chips";
+    }
+    return {};
+}
+
+// The same for a raw track dump longer than its format's limit, or "".
+std::string disk_refused(const image_view& view, const d64_disk* disk) {
+    d64_format_shape shape{};
+    d64_format_facts facts{};
+    return d64_get_format_shape(disk->format, &shape) && view.size > shape.largest_file &&
+                   d64_get_format_facts(disk->format, &facts)
+               ? too_large(facts.name, view.size)
+               : std::string();
+}
+
 } // namespace
 
 std::string shown(const std::string& text, walk_style style) {
@@ -42,7 +79,17 @@ std::string with_path(std::string message, const image_view& view, walk_style st
 }
 
 std::string not_recognized(const image_view& view, walk_style style) {
-    return with_path("Input file not recognized as a supported D64 image", view, style);
+    // A name that says a tape, a cartridge or a loose file says what was tried.
+    d64_container_facts facts{};
+    std::int32_t format = 0;
+    const bool container =
+        style != walk_style::folder &&
+        d64_container_format_of_name(verify::without_compression_suffix(view.path).c_str(),
+                                     &format) &&
+        d64_get_container_facts(format, &facts);
+    return with_path(std::string("Input file not recognized as a supported ") +
+                         (container ? upper(facts.name) + " file" : "D64 image"),
+                     view, style);
 }
 
 int render(const image_view& view, walk_style style, const settings& how, FILE* out, FILE* err) {
@@ -60,24 +107,23 @@ int render(const image_view& view, walk_style style, const settings& how, FILE* 
     }
     if (!open_image(view, style, &disk)) {
         // After the disk formats, a tape, a cartridge or a loose file (not in a flat
-        // folder, which is read for D64 images only).
+        // folder, which is read for D64 images only), named as it is without ".gz".
         d64_container* container = nullptr;
+        const std::string name = verify::without_compression_suffix(view.path);
         if (style != walk_style::folder &&
-            d64_open_container(&container, view.bytes, view.size, view.path.c_str(), nullptr)) {
-            d64_container_info info{};
-            d64_get_container_info(container, &info);
-            const int failures =
-                (info.problems & 1U << D64_PROBLEM_TOO_MANY_CHIPS) != 0
-                    ? fail(view, style,
-                           with_path("Input file refused: a cartridge of more than " +
-                                         std::to_string(D64_MOST_CHIPS) + " chips",
-                                     view, style),
-                           how, out, err)
-                    : render_container(view, style, container, how, out, err);
+            d64_open_container(&container, view.bytes, view.size, name.c_str(), nullptr)) {
+            const std::string refused = container_refused(view, container);
+            const int failures = !refused.empty()
+                                     ? fail(view, style, with_path(refused, view, style), how, out, err)
+                                     : render_container(view, style, container, how, out, err);
             d64_close_container(container);
             return failures;
         }
         return fail(view, style, not_recognized(view, style), how, out, err);
+    }
+    if (const std::string refused = disk_refused(view, disk); !refused.empty()) {
+        d64_close_disk(disk);
+        return fail(view, style, with_path(refused, view, style), how, out, err);
     }
     int failures = 0;
     // The image's digests, once, for its record, its DAT verdict or its DAT game.

@@ -91,7 +91,7 @@ TEST_F(cli, recursive_walk_lists_folders_and_archives_in_order) {
         parsed("trunc.zip/t1.d64", "theta") + parsed("trunc.zip/t2.d64", "");
     const std::string expected_err =
         banner + "\n" +
-        "Input file not recognized as a supported D64 image: \"1986/pack.tar.gz/big.d64\"\n"
+        "Input file too large for a disk image: 20971520 bytes: \"1986/pack.tar.gz/big.d64\"\n"
         "Cannot open file for reading: \"1986/pipe.d64\"\n"
         "Cannot open archive: \"1986/pipe.zip\"\n"
         "Archive nested deeper than 4 levels: \"deep.zip/l2.zip/l3.zip/l4.zip/l5.zip\"\n"

@@ -1,6 +1,7 @@
 // Tapes, cartridges and loose files end to end: one program's MD5 on a disk, in a
 // T64, a P00, on a tape and as a PRG; the reports, the check, extraction and the
 // record; and files written by the peers (VICE's cartconv, cbmconvert).
+#include "archive_builder.h"
 #include "cli_support.h"
 #include "container_writer.h"
 #include "test_support.h"
@@ -220,4 +221,47 @@ TEST_F(cli, cartridge_type_names_are_cartconvs) {
         }
     }
     EXPECT_EQ(ours, theirs);
+}
+
+// What a name says counts once its compression suffix is off; a file past its format's
+// read limit fails in one line wherever it is found; a name that says what was tried
+// says so when the file is none.
+TEST_F(cli, names_and_read_limits_in_every_mode) {
+    const std::string big = container_write_prg({"BIG", 0x0801, std::vector<uint8_t>(1 << 20, 1)});
+    save_bytes(big, "big.prg");
+    save_bytes(archive_pack(archive_kind::zip_deflated, {{"big.prg", big}}), "big.zip");
+    save_bytes(archive_pack(archive_kind::gz, {{"h.PRG", container_write_prg(k_program)}}),
+               "h.PRG.gz");
+    save_bytes("\x01", "one.prg");
+    struct row {
+        std::vector<std::string> args;
+        std::string err; // the one line
+        int status;
+    };
+    const std::string too_large = "Input file too large for a PRG: 1048578 bytes";
+    const row rows[] = {
+        {{"big.prg"}, too_large, 1},
+        {{"--recursive", "big.zip"}, too_large + ": \"big.prg\"", 1},
+        {{"--json", "--recursive", "."}, too_large + ": \"big.prg\"\n" + too_large +
+                                             ": \"big.zip/big.prg\"\n"
+                                             "Input file not recognized as a supported PRG "
+                                             "file: \"one.prg\"",
+         3},
+        {{"one.prg"}, "Input file not recognized as a supported PRG file", 1},
+        {{"--recursive", "missing"}, "Cannot open input file or folder: \"missing\"", 1},
+        {{"missing"}, "Cannot open input file or folder", 1},
+    };
+    const fs::path before = fs::current_path();
+    fs::current_path(dir);
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.args.back());
+        const run_result result = run(r.args);
+        EXPECT_EQ(result.err, banner + "\n" + r.err + "\n\n");
+        EXPECT_EQ(result.status, r.status);
+    }
+    const run_result gz = run({"--recursive", "h.PRG.gz"});
+    EXPECT_EQ(gz.out, "Processing all disk images in \"h.PRG.gz\"\n\nParsing: \"h.PRG.gz\"\n"
+                      "0 .\"                \" prg\n12   \"h\"                prg \n"
+                      "1 file, 3002 bytes.\n");
+    fs::current_path(before);
 }
