@@ -113,6 +113,11 @@ bool open_flat_folder(const char* path, flat_folder& folder, std::string* messag
 //   The next image's bare name, or "" at the end.
 std::string next_flat_image(flat_folder& folder);
 
+// control_length() :
+//   The bytes of the control character at `at` (a C0 or C1 control, DEL, or a
+//   bidirectional control in UTF-8), or 0 when the character there is none.
+std::size_t control_length(std::string_view text, std::size_t at);
+
 // Bytes below 0x20 and 0x7F, and the UTF-8 of the C1 controls and of the
 // bidirectional controls, become '?', as a terminal listing shows names (and every
 // text a DAT file gives); the JSON record keeps the exact bytes.

@@ -221,29 +221,28 @@ bool may_be_bare_stream(std::string_view name) {
     return false;
 }
 
+std::size_t control_length(std::string_view text, std::size_t at) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    const auto next = at + 1 < text.size() ? static_cast<unsigned char>(text[at + 1]) : 0;
+    const auto third = at + 2 < text.size() ? static_cast<unsigned char>(text[at + 2]) : 0;
+    // C0 controls and DEL; C1 controls (U+0080-009F); the bidirectional controls a
+    // name could turn a line around with: U+061C, U+200E-200F, U+202A-202E,
+    // U+2066-2069.
+    const bool c1 = byte == 0xC2 && next >= 0x80 && next <= 0x9F;
+    const bool arabic_mark = byte == 0xD8 && next == 0x9C;
+    const bool bidi = byte == 0xE2 && ((next == 0x80 && (third == 0x8E || third == 0x8F ||
+                                                         (third >= 0xAA && third <= 0xAE))) ||
+                                       (next == 0x81 && third >= 0xA6 && third <= 0xA9));
+    return byte < 0x20 || byte == 0x7F ? 1 : c1 || arabic_mark ? 2 : bidi ? 3 : 0;
+}
+
 std::string printable_path(std::string_view path) {
     std::string shown;
     shown.reserve(path.size());
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(path[i]);
-        const auto next = i + 1 < path.size() ? static_cast<unsigned char>(path[i + 1]) : 0;
-        const auto third = i + 2 < path.size() ? static_cast<unsigned char>(path[i + 2]) : 0;
-        // C0 controls and DEL; C1 controls (U+0080-009F); the bidirectional controls a
-        // name could turn a line around with: U+061C, U+200E-200F, U+202A-202E,
-        // U+2066-2069.
-        const bool c1 = byte == 0xC2 && next >= 0x80 && next <= 0x9F;
-        const bool arabic_mark = byte == 0xD8 && next == 0x9C;
-        const bool bidi = byte == 0xE2 && ((next == 0x80 && (third == 0x8E || third == 0x8F ||
-                                                             (third >= 0xAA && third <= 0xAE))) ||
-                                           (next == 0x81 && third >= 0xA6 && third <= 0xA9));
-        if (byte < 0x20 || byte == 0x7F) {
-            shown += '?';
-        } else if (c1 || arabic_mark || bidi) {
-            shown += '?';
-            i += bidi ? 2 : 1;
-        } else {
-            shown += path[i];
-        }
+    for (std::size_t i = 0; i < path.size();) {
+        const std::size_t control = control_length(path, i);
+        shown += control > 0 ? std::string_view("?") : path.substr(i, 1);
+        i += control > 0 ? control : 1;
     }
     return shown;
 }

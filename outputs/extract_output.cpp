@@ -2,6 +2,7 @@
 // level is opened relative to its parent without following a symbolic link, and each
 // file is created exclusively, so that nothing planted below the root can send a
 // write elsewhere or make it overwrite anything.
+#include "collection.h"
 #include "extraction.h"
 #include "output_private.h"
 
@@ -68,13 +69,35 @@ int open_folder(int root, const std::vector<std::string>& parts) {
     return current;
 }
 
+// True when `name` in `folder` is a regular file that holds `bytes` exactly.
+bool holds_bytes(int folder, const std::string& name, const std::string& bytes) {
+    const int fd = openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat status;
+    std::string held(bytes.size() + 1, '\0');
+    std::size_t got = 0;
+    if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+        static_cast<std::uint64_t>(status.st_size) == bytes.size()) {
+        for (ssize_t part = 1; part > 0 && got < held.size(); got += static_cast<std::size_t>(part)) {
+            part = read(fd, held.data() + got, held.size() - got);
+            part = part < 0 ? 0 : part;
+        }
+    }
+    close(fd);
+    return got == bytes.size() && held.compare(0, got, bytes) == 0;
+}
+
 // Writes `bytes` to a new file `name` in `folder`; removes what it began on failure.
+// A file already there that holds the same bytes counts as written (a run repeated
+// into the same folder); any other is never touched.
 bool write_new_file(int folder, const std::string& name, const std::string& bytes, int* error) {
     const int fd =
         openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) {
         *error = errno;
-        return false;
+        return *error == EEXIST && holds_bytes(folder, name, bytes);
     }
     std::size_t written = 0;
     while (written < bytes.size()) {
@@ -151,9 +174,19 @@ bool open_extraction_root(const char* path, d64_charset set, extraction_root* ro
 
 std::string safe_path_part(const std::string& part) {
     std::string safe;
-    for (const char c : part) {
-        const auto byte = static_cast<std::uint8_t>(c);
-        safe += byte < 0x20 || c == '\\' || c == '%' ? escaped(byte) : std::string(1, c);
+    for (std::size_t i = 0; i < part.size();) {
+        // A control or bidirectional character, each of its bytes escaped, as the
+        // terminal must never get it raw from a folder name or a line.
+        const std::size_t control = collection::control_length(part, i);
+        for (std::size_t k = 0; k < control; ++k) {
+            safe += escaped(static_cast<std::uint8_t>(part[i + k]));
+        }
+        if (control == 0) {
+            const char c = part[i];
+            safe += c == '\\' || c == '%' ? escaped(static_cast<std::uint8_t>(c))
+                                           : std::string(1, c);
+        }
+        i += control > 0 ? control : 1;
     }
     return safe.empty() ? "%" : leading_percent_if_special(safe);
 }

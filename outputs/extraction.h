@@ -23,9 +23,9 @@ bool open_extraction_root(const char* path, d64_charset set, extraction_root* ro
                           std::string* error);
 
 // safe_path_part() :
-//   One part of an image's path as a folder name: bytes below 0x20, '\' and '%' as
-//   '%' and two upper-case hex digits; an empty part "%", "." and ".." with a leading
-//   '%'.
+//   One part of an image's path as a folder name: control characters (C0, DEL, C1 and
+//   the bidirectional ones, each of their bytes), '\' and '%' as '%' and two
+//   upper-case hex digits; an empty part "%", "." and ".." with a leading '%'.
 std::string safe_path_part(const std::string& part);
 
 // safe_file_name() :
