@@ -11,6 +11,7 @@
 #include "outputs.h"
 
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -27,6 +28,7 @@ struct run_state {
     outputs::extraction_root extraction;
     std::optional<verify::catalog> known_dumps;
     std::optional<verify::tally> tally;
+    verify::game_names game_names; // of --make-dat's games
 };
 
 // The per-image settings, from the command line's.
@@ -87,6 +89,14 @@ workpool::output process_tree_unit(const collection::unit& unit, const outputs::
     return counts;
 }
 
+// With --make-dat, the games' names made unique as they are written, in order.
+std::function<void(std::string&)> process_game_names(run_state& run) {
+    if (run.options.opt_make_dat == nullptr) {
+        return {};
+    }
+    return [&run](std::string& games) { run.game_names.make_unique(games); };
+}
+
 // Every image of the folder, in the order the folder lists them; up to --jobs of
 // them are read and reported at once, and written in that order. Returns the number
 // that failed, or 1 when the folder itself cannot be used.
@@ -98,13 +108,16 @@ int process_folder(run_state& run, const char* path, const char* pattern) {
         return 1;
     }
     const outputs::settings how = process_settings(run, pattern);
-    return sink::write_in_order(run.options.opt_jobs, false, [&]() -> workpool::job {
-        std::string name = collection::next_flat_image(folder);
-        if (name.empty()) {
-            return {};
-        }
-        return [name = std::move(name), &how] { return process_folder_entry(name, how); };
-    });
+    return sink::write_in_order(
+        run.options.opt_jobs, false,
+        [&]() -> workpool::job {
+            std::string name = collection::next_flat_image(folder);
+            if (name.empty()) {
+                return {};
+            }
+            return [name = std::move(name), &how] { return process_folder_entry(name, how); };
+        },
+        process_game_names(run));
 }
 
 // Every image of a tree of folders and archives, or of one archive, in the walk's
@@ -113,13 +126,15 @@ int process_tree(run_state& run, const char* root, const char* pattern) {
     collection::tree_walk walk = collection::start_walk(root);
     const outputs::settings how = process_settings(run, pattern);
     return sink::write_in_order(
-        run.options.opt_jobs, isatty(STDERR_FILENO) != 0, [&]() -> workpool::job {
+        run.options.opt_jobs, isatty(STDERR_FILENO) != 0,
+        [&]() -> workpool::job {
             collection::unit unit = collection::next_unit(walk);
             if (!unit) {
                 return {};
             }
             return [unit = std::move(unit), &how] { return process_tree_unit(unit, how); };
-        });
+        },
+        process_game_names(run));
 }
 
 // The line that opens a folder's or a tree's output; a JSON run prints records only,
@@ -206,7 +221,7 @@ int process_run(run_state& run, const char* path, const char* pattern) {
 } // namespace
 
 int process_input(const command_line& options, const char* path, const char* pattern) {
-    run_state run{options, {}, std::nullopt, std::nullopt};
+    run_state run{options, {}, std::nullopt, std::nullopt, {}};
     std::string missing;
     if ((options.opt_json || !options.opt_dats.empty() || options.opt_make_dat != nullptr) &&
         !catalogue::needs_crc32(&missing)) {

@@ -83,11 +83,15 @@ bool write_output(workpool::output&& output) {
 
 } // namespace
 
-int write_in_order(unsigned jobs, bool with_progress, const workpool::job_source& next_job) {
+int write_in_order(unsigned jobs, bool with_progress, const workpool::job_source& next_job,
+                   const std::function<void(std::string&)>& rewrite) {
     progress.enabled = with_progress;
     int failed = 0;
     const auto write = [&](workpool::output&& output) {
         failed += output.failed;
+        if (rewrite) {
+            rewrite(output.out);
+        }
         return write_output(std::move(output));
     };
     workpool::run_in_order(jobs, jobs * k_window_per_job, next_job, write);

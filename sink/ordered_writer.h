@@ -6,13 +6,19 @@
 
 #include "ordered_pool.h"
 
+#include <functional>
+#include <string>
+
 namespace sink {
 
 // write_in_order() :
 //   Runs the jobs on `jobs` workers and writes each output in order; with `progress`,
 //   keeps a status line on standard error (images, failures, MB/s). Stops when
 //   standard output cannot be written. @return the number of images that failed.
-int write_in_order(unsigned jobs, bool progress, const workpool::job_source& next_job);
+//   With `rewrite`, each output's standard output text passes through it first, in
+//   order, on the calling thread.
+int write_in_order(unsigned jobs, bool progress, const workpool::job_source& next_job,
+                   const std::function<void(std::string&)>& rewrite = {});
 
 // flush_stdout() :
 //   Flushes standard output, noting a failure for check_stdout().

@@ -147,6 +147,33 @@ bool is_good(const rom& found) {
 
 } // namespace
 
+std::string percent_escaped(const std::string& text) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        std::size_t length = byte < 0x80           ? 1
+                             : (byte >> 5) == 0x6  ? 2
+                             : (byte >> 4) == 0xE  ? 3
+                             : (byte >> 3) == 0x1E ? 4
+                                                   : 0;
+        bool valid = length != 0 && i + length <= text.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+        }
+        if (!valid || byte < 0x20 || byte == 0x7F || byte == '%') {
+            out += '%';
+            out += digits[byte >> 4];
+            out += digits[byte & 0x0F];
+            ++i;
+            continue;
+        }
+        out.append(text, i, length);
+        i += length;
+    }
+    return out;
+}
+
 std::string without_compression_suffix(const std::string& name) {
     for (const std::string suffix : {".gz", ".bz2", ".xz"}) {
         if (name.size() > suffix.size() &&
@@ -164,8 +191,10 @@ verdict verify_image(const catalog& dats, const hashes& image, const d64_disk* d
     verdict result;
     result.matches = exact_matches(dats, image);
     if (!result.matches.empty()) {
+        // A DAT of ours names a file as percent_escaped() writes it.
         for (match& found : result.matches) {
-            found.named = dats.roms[static_cast<std::size_t>(found.rom)].name != file_name;
+            const std::string& rom_name = dats.roms[static_cast<std::size_t>(found.rom)].name;
+            found.named = rom_name != file_name && rom_name != percent_escaped(file_name);
         }
         const auto good =
             std::find_if(result.matches.begin(), result.matches.end(), [&](const match& found) {
@@ -263,31 +292,12 @@ std::vector<std::int32_t> tally::missing() const {
 
 namespace {
 
-// Text as XML 1.0 carries it: markup characters escaped, control codes and bytes that
-// are not valid UTF-8 as '%' and two upper-case hex digits (and '%' itself too, so
-// that the name reads back unchanged).
+// Text as XML 1.0 carries it: markup characters escaped, and what percent_escaped()
+// escapes.
 std::string xml_text(const std::string& text) {
-    static const char digits[] = "0123456789ABCDEF";
     std::string out;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        std::size_t length = byte < 0x80           ? 1
-                             : (byte >> 5) == 0x6  ? 2
-                             : (byte >> 4) == 0xE  ? 3
-                             : (byte >> 3) == 0x1E ? 4
-                                                   : 0;
-        bool valid = length != 0 && i + length <= text.size();
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-        }
-        if (!valid || byte < 0x20 || byte == 0x7F || byte == '%') {
-            out += '%';
-            out += digits[byte >> 4];
-            out += digits[byte & 0x0F];
-            ++i;
-            continue;
-        }
-        switch (byte) {
+    for (const char c : percent_escaped(text)) {
+        switch (c) {
         case '&':
             out += "&amp;";
             break;
@@ -301,9 +311,8 @@ std::string xml_text(const std::string& text) {
             out += "&quot;";
             break;
         default:
-            out.append(text, i, length);
+            out += c;
         }
-        i += length;
     }
     return out;
 }
@@ -336,6 +345,39 @@ std::string make_dat_game(const std::string& path, const hashes& image) {
            std::to_string(image.size) + "\" crc=\"" + hex(crc, 4) + "\" md5=\"" +
            hex(image.md5.data(), image.md5.size()) + "\" sha1=\"" +
            hex(image.sha1.data(), image.sha1.size()) + "\"/>\n\t</game>\n";
+}
+
+void game_names::make_unique(std::string& games) {
+    // Each game as make_dat_game() writes it: its name twice, then its rom's.
+    static const std::string game = "\t<game name=\"";
+    static const std::string description = "\">\n\t\t<description>";
+    static const std::string rom = "</description>\n\t\t<rom name=\"";
+    for (std::size_t at = games.find(game); at != std::string::npos;
+         at = games.find(game, at + 1)) {
+        const std::size_t name_at = at + game.size();
+        const std::size_t name_end = games.find(description, name_at);
+        const std::size_t rom_found = games.find(rom, name_end);
+        if (name_end == std::string::npos || rom_found == std::string::npos) {
+            return;
+        }
+        const std::size_t rom_at = rom_found + rom.size();
+        const std::string name = games.substr(name_at, name_end - name_at);
+        const std::string file = games.substr(rom_at, games.find('"', rom_at) - rom_at);
+        const std::size_t dot = file.rfind('.');
+        std::string unique = name;
+        if (taken_.count(unique) != 0 && dot != std::string::npos) {
+            unique = name + file.substr(dot);
+        }
+        for (int count = 2; taken_.count(unique) != 0; ++count) {
+            unique = name + "~" + std::to_string(count);
+        }
+        taken_.insert(unique);
+        if (unique != name) {
+            const std::size_t description_at = name_end + description.size();
+            games.replace(description_at, name.size(), unique);
+            games.replace(name_at, name.size(), unique);
+        }
+    }
 }
 
 std::string make_dat_header(const std::string& name) {

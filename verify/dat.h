@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace verify {
@@ -142,6 +143,11 @@ struct tally {
     std::vector<std::int32_t> unknown_; // per DAT: images matching none of its roms
 };
 
+// percent_escaped() :
+//   A name as a DAT of ours carries it: control codes, DEL, '%' and bytes that are no
+//   valid UTF-8 as '%' and two upper-case hex digits.
+std::string percent_escaped(const std::string& text);
+
 // The name of a file without a .gz, .bz2 or .xz suffix.
 std::string without_compression_suffix(const std::string& name);
 
@@ -150,6 +156,18 @@ std::string without_compression_suffix(const std::string& name);
 //   names it, without a compression suffix and its last extension), its one rom after
 //   the file name, with the image's size and hashes.
 std::string make_dat_game(const std::string& path, const hashes& image);
+
+// The game names of a DAT being written, unique however its images are named: a
+// game whose name an earlier one took ("game", of game.d64 and then game.g64) keeps
+// its file's extension ("game.g64"), or failing that gains "~2", "~3", ...
+class game_names {
+  public:
+    // The games of make_dat_game() in `games`, renamed where an earlier name is taken.
+    void make_unique(std::string& games);
+
+  private:
+    std::unordered_set<std::string> taken_;
+};
 
 // make_dat_header() / make_dat_footer() :
 //   What comes before the first game (the XML declaration and the header with `name`,

@@ -270,6 +270,8 @@ TEST_F(cli, make_dat_round_trips) {
     save(disk("ONE"), "tree/one.d64");
     save(disk("TWO"), "tree/sub/amp&<>\x01.d64");
     save(disk("FOUR"), "tree/caf\xC3\xA9.d64");
+    save(disk("FIVE"), "tree/game.d64"); // one stem, two images
+    save_bytes(gcr_write_g64(disk("SIX")), "tree/game.g64");
     save_bytes(archive_pack(archive_kind::zip_deflated, {{"in.d64", bytes_of(disk("THREE"))}}),
                "tree/z.zip");
     const std::string tree = (dir / "tree").string();
@@ -285,9 +287,10 @@ TEST_F(cli, make_dat_round_trips) {
     save_bytes(made.out, "round.dat");
     const run_result back = run({"--dat", (dir / "round.dat").string(), "--recursive", tree});
     EXPECT_EQ(back.out, "caf\xC3\xA9.d64: known \"caf\xC3\xA9\" (Round & Trip)\n"
+                        "game.d64: known \"game\" (Round & Trip)\n"
+                        "game.g64: known \"game.g64\" (Round & Trip)\n"
                         "one.d64: known \"one\" (Round & Trip)\n"
-                        "sub/amp&<>?.d64: known \"sub/amp&<>%01\" (Round & Trip) as "
-                        "\"amp&<>%01.d64\"\n"
+                        "sub/amp&<>?.d64: known \"sub/amp&<>%01\" (Round & Trip)\n"
                         "z.zip/in.d64: known \"z.zip/in\" (Round & Trip)\n");
 }
 
