@@ -315,7 +315,8 @@ int main(int argc, char** argv) {
         options.opt_jobs = std::min(workpool::available_cpus(), k_max_jobs);
     }
 
-    std::fprintf(stderr, "floppeek v" FLOPPEEK_VERSION " - D64 disk image inspector\n");
+    std::fprintf(stderr,
+                 "floppeek v" FLOPPEEK_VERSION " - Commodore disk, tape and cartridge inspector\n");
     const char* program_name = argv[0];
     if (argc - next == 1) {
         std::fprintf(stderr, "\n");

@@ -13,10 +13,12 @@ set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc)
 
 # Compressed as Debian wants them: the man page and each package's changelog.
 find_program(GZIP_PROGRAM gzip REQUIRED)
+# The man page names the version the project's one version gives.
+configure_file(${PROJECT_SOURCE_DIR}/doc/floppeek.1 ${PROJECT_BINARY_DIR}/floppeek.1 @ONLY)
 set(man_page ${PROJECT_BINARY_DIR}/floppeek.1.gz)
 add_custom_command(OUTPUT ${man_page}
-  COMMAND ${GZIP_PROGRAM} -9n -c ${PROJECT_SOURCE_DIR}/doc/floppeek.1 > ${man_page}
-  DEPENDS ${PROJECT_SOURCE_DIR}/doc/floppeek.1 VERBATIM)
+  COMMAND ${GZIP_PROGRAM} -9n -c ${PROJECT_BINARY_DIR}/floppeek.1 > ${man_page}
+  DEPENDS ${PROJECT_BINARY_DIR}/floppeek.1 VERBATIM)
 set(compressed ${man_page})
 foreach(package floppeek libtrakvol2 libtrakvol-dev)
   set(PACKAGE ${package})

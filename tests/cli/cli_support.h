@@ -89,7 +89,7 @@ inline run_result run(const std::vector<std::string>& args, stdout_to where = st
     return result;
 }
 
-inline const std::string banner = "floppeek v1.4 - D64 disk image inspector\n";
+inline const std::string banner = "floppeek v1.4 - Commodore disk, tape and cartridge inspector\n";
 
 inline std::string usage_text() {
     const std::string name = FLOPPEEK_BINARY;

@@ -110,3 +110,16 @@ TEST(documents, every_format_is_named_where_formats_are_listed) {
             << "--formats";
     }
 }
+
+// One version, from the project's: --version, the banner and the man page the build
+// installs name it alike.
+TEST(documents, one_version_everywhere) {
+    const std::string line = run({"--version"}).out;
+    ASSERT_TRUE(line.starts_with("floppeek "));
+    const std::string full = line.substr(9, line.find(' ', 9) - 9);
+    const std::string major_minor = full.substr(0, full.rfind('.'));
+    EXPECT_TRUE(banner.starts_with("floppeek v" + major_minor + " - ")) << banner;
+    const std::string man = slurp(fs::path(FLOPPEEK_BINARY).parent_path() / "floppeek.1");
+    EXPECT_NE(man.find(".TH FLOPPEEK 1 \"December 2026\" \"floppeek " + full + "\""),
+              std::string::npos);
+}
