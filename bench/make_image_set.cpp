@@ -112,6 +112,13 @@ std::string container_of(const std::string& variant, const test_image& image,
     if (variant == "tap") {
         return container_write_tap({{"PROGRAM", 0x0801, noise(8192, random), 0x82, {}}});
     }
+    if (variant == "turbo") {
+        // As commercial tapes are: a small loader in the standard recording, then a
+        // turbo loader's pulses, nine times as many.
+        tap_options options;
+        options.turbo_pulses = 9 * 20 * (4 * (9 + 192 + 1) + 2 * (9 + 2048 + 1));
+        return container_write_tap({{"LOADER", 0x0801, noise(2048, random), 0x82, {}}}, options);
+    }
     if (variant == "crt") {
         return container_write_crt(
             "CARTRIDGE", 0, 0, 0,
@@ -128,10 +135,11 @@ std::string container_of(const std::string& variant, const test_image& image,
 int main(int argc, char** argv) {
     const std::string variant = argc == 4 ? argv[3] : "";
     const bool dump = variant == "g64" || variant == "nib";
-    const bool container = variant == "t64" || variant == "tap" || variant == "p00" ||
-                           variant == "prg" || variant == "crt";
+    const bool container = variant == "t64" || variant == "tap" || variant == "turbo" ||
+                           variant == "p00" || variant == "prg" || variant == "crt";
     if (argc != 3 && !(argc == 4 && (variant == "d81" || variant == "d82" || dump || container))) {
-        std::fprintf(stderr, "usage: %s FOLDER COUNT [d81|d82|g64|nib|t64|tap|p00|prg|crt]\n",
+        std::fprintf(stderr,
+                     "usage: %s FOLDER COUNT [d81|d82|g64|nib|t64|tap|turbo|p00|prg|crt]\n",
                      argv[0]);
         return 2;
     }
@@ -141,7 +149,9 @@ int main(int argc, char** argv) {
     for (int index = 0; index < count; ++index) {
         char name[32];
         std::snprintf(name, sizeof name, "/disk%05d.%s", index,
-                      dump || container ? variant.c_str() : kind.extension);
+                      variant == "turbo"        ? "tap"
+                      : dump || container ? variant.c_str()
+                                          : kind.extension);
         const test_image image = full_disk(kind, index, random);
         if (dump || container) {
             const std::string bytes = variant == "g64"   ? gcr_write_g64(image)

@@ -13,7 +13,9 @@ against the D64 images, the cost of --check against -w and of --check --json aga
 --json, the cost of --dat with a DAT of 100,000 roms against --json and that DAT's
 load time and memory over one image, as Logiqx XML, as ClrMamePro text and as a
 software list, the cost of --recursive -w over the
-same disks written as G64 track dumps and as NIB captures against the D64s, the cost of --extract of
+same disks written as G64 track dumps and as NIB captures against the D64s, the cost
+of --recursive -w --jobs=1 over TAPs that are nine tenths turbo pulses against md5sum
+of them, the cost of --extract of
 every file into /dev/shm against tar -x of the same files there, and the peak resident memory of floppeek;
 and, first, the start-up: one image per process, floppeek's listing, wide listing and
 BAM report against cc1541's listing. A third baseline, read_files, only reads every
@@ -71,6 +73,10 @@ MAX_NIB_OVER_D64 = 2.0
 # disks' files in T64s per byte against that of the D64s, and of as many P00s, PRGs
 # and CRTs per file (a loose file of a few KiB costs what opening it costs).
 MAX_TAP_OVER_MD5SUM = 2.0
+# --recursive -w --jobs=1 over tapes as commercial ones are, nine tenths of their
+# pulses a turbo loader's (counted, not decoded; one tape for every ten images),
+# against md5sum of them.
+MAX_TURBO_TAP_OVER_MD5SUM = 1.0
 MAX_CONTAINER_OVER_D64 = 1.0
 # --extract of every image into a RAM-backed folder against tar -x of the same files.
 MAX_EXTRACT_OVER_TAR = 1.25
@@ -285,6 +291,10 @@ def bench_folder(tools, count, runs, work):
         os.makedirs(folder_of)
         subprocess.run([generator, folder_of, str(count), variant], check=True)
         containers[variant] = (folder_of, [os.path.join(folder_of, name) for name in os.listdir(folder_of)])
+    turbo_folder = os.path.join(work, f"turbo_{count}")
+    os.makedirs(turbo_folder)
+    subprocess.run([generator, turbo_folder, str(max(1, count // 10)), "turbo"], check=True)
+    turbo_files = [os.path.join(turbo_folder, name) for name in os.listdir(turbo_folder)]
     nib_folder = os.path.join(work, f"nib_{count}")
     os.makedirs(nib_folder)
     subprocess.run([generator, nib_folder, str(count), "nib"], check=True)
@@ -304,6 +314,7 @@ def bench_folder(tools, count, runs, work):
         warm(d82_files)
         warm(g64_files)
         warm(nib_files)
+        warm(turbo_files)
         for _, container_files in containers.values():
             warm(container_files)
     commands = {
@@ -330,6 +341,8 @@ def bench_folder(tools, count, runs, work):
         "floppeek -w -r nib": [floppeek, "--recursive", "-w", nib_folder],
         "floppeek -w -r tap": [floppeek, "--recursive", "-w", containers["tap"][0]],
         "md5sum tap": ["md5sum", *containers["tap"][1]],
+        "floppeek -w -r -j1 turbo": [floppeek, "--recursive", "-w", "--jobs=1", turbo_folder],
+        "md5sum turbo": ["md5sum", *turbo_files],
         "floppeek -r d64": [floppeek, "--recursive", folder],
         **{f"floppeek -r {variant}": [floppeek, "--recursive", containers[variant][0]]
            for variant in ("t64", "p00", "prg", "crt")},
@@ -372,6 +385,7 @@ def bench_folder(tools, count, runs, work):
         "g64": median["floppeek -w -r g64"] / median["floppeek -w -r d64"],
         "nib": median["floppeek -w -r nib"] / median["floppeek -w -r d64"],
         "tap": median["floppeek -w -r tap"] / median["md5sum tap"],
+        "turbo_tap": median["floppeek -w -r -j1 turbo"] / median["md5sum turbo"],
         "t64_per_byte": (median["floppeek -r t64"] / folder_megabytes(containers["t64"][1])) /
                         (median["floppeek -r d64"] / megabytes),
         "loose_per_file": max(median[f"floppeek -r {variant}"] for variant in ("p00", "prg", "crt")) /
@@ -398,7 +412,9 @@ def bench_folder(tools, count, runs, work):
           f"as NIB / as D64 = {ratios['nib']:.2f}")
     print(f"  --recursive -w over {count} TAPs / md5sum of them = {ratios['tap']:.2f}   "
           f"listing per byte, the disks' files in T64s / the D64s = {ratios['t64_per_byte']:.2f}   "
-          f"per file, the slowest of P00, PRG, CRT / the D64s = {ratios['loose_per_file']:.2f}")
+          f"per file, the slowest of P00, PRG, CRT / the D64s = {ratios['loose_per_file']:.2f}\n"
+          f"  --recursive -w --jobs=1 over TAPs of 90% turbo pulses / md5sum of them = "
+          f"{ratios['turbo_tap']:.2f}")
     print(f"  floppeek --check / floppeek -w = {ratios['check']:.2f}   "
           f"floppeek --check --json / --json = {ratios['check_json']:.2f}")
     print(f"  floppeek --dat ({DAT_ROMS} roms) / --json = {ratios['dat']:.2f}   "
@@ -451,6 +467,8 @@ def main():
               ("g64", MAX_G64_OVER_D64, "floppeek --recursive -w, G64 / D64", True),
               ("nib", MAX_NIB_OVER_D64, "floppeek --recursive -w, NIB / D64", True),
               ("tap", MAX_TAP_OVER_MD5SUM, "floppeek --recursive -w over TAPs / md5sum", True),
+              ("turbo_tap", MAX_TURBO_TAP_OVER_MD5SUM,
+               "floppeek --recursive -w --jobs=1 over turbo TAPs / md5sum", False),
               ("t64_per_byte", MAX_CONTAINER_OVER_D64, "listing per byte, T64 / D64", True),
               ("loose_per_file", MAX_CONTAINER_OVER_D64, "listing per file, P00/PRG/CRT / D64",
                True),
