@@ -148,6 +148,11 @@ TEST_F(cli, tapes_and_containers_through_every_report) {
     EXPECT_EQ(seq["load_address"], 0x1000);
     EXPECT_EQ(seq["end_address"], 0x1010);
     EXPECT_FALSE(seq.contains("tape_type"));
+    // A SEQ file's data alone, without the slot's load address; a search that matches
+    // no name gives no record.
+    run({"--extract", (dir / "out").string(), names});
+    EXPECT_EQ(slurp(dir / "out/names.t64/NOTES.seq"), std::string(16, '\3'));
+    EXPECT_EQ(run({"--json", "-f", "nothing*", names}).out, "");
 }
 
 // Files the peers write: a cartridge made by VICE's cartconv, a P00 by cbmconvert, and

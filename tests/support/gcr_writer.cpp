@@ -59,7 +59,8 @@ void write_sector(bit_writer& out, const test_image& image, track_sector at,
     if (planted(faults, gcr_fault::foreign_id, at, false)) {
         id1 ^= 0x40;
     }
-    const auto track = static_cast<uint8_t>(at.track);
+    const auto track =
+        static_cast<uint8_t>(at.track + (planted(faults, gcr_fault::other_track, at, false) ? 1 : 0));
     const auto sector = static_cast<uint8_t>(at.sector);
     uint8_t checksum = sector ^ track ^ id2 ^ id1;
     if (planted(faults, gcr_fault::header_checksum, at, false)) {
@@ -95,8 +96,15 @@ std::vector<uint8_t> write_track(const test_image& image, int track,
     size_t turn = 0;
     for (int sector = 0; sector < image_track_sectors(image, track); ++sector) {
         const track_sector at{track, sector};
+        // A sector's header block runs from byte 5 to 14, its data block from 29 to 354.
         if (planted(faults, gcr_fault::over_the_end, at, false)) {
-            turn = out.bytes.size() + 200; // its data block runs from 29 to 354
+            turn = out.bytes.size() + 200;
+        }
+        if (planted(faults, gcr_fault::header_over_the_end, at, false)) {
+            turn = out.bytes.size() + 10;
+        }
+        if (planted(faults, gcr_fault::data_at_the_start, at, false)) {
+            turn = out.bytes.size() + 29;
         }
         if (planted(faults, gcr_fault::missing_sector, at, false)) {
             out.raw(0x55, 362);
@@ -215,9 +223,10 @@ std::string gcr_write_nib(const test_image& image, const std::vector<planted_fau
                 bytes.assign(k_nib_pass, 0xFF);
             } else if (at_density) {
                 std::vector<planted_fault> pass_faults = faults;
-                if (options.multi_pass && pass % 4 == 0) {
-                    pass_faults.insert(pass_faults.end(), options.first_pass_faults.begin(),
-                                       options.first_pass_faults.end());
+                const std::vector<planted_fault>& more =
+                    pass % 4 == 0 ? options.first_pass_faults : options.later_pass_faults;
+                if (options.multi_pass) {
+                    pass_faults.insert(pass_faults.end(), more.begin(), more.end());
                 }
                 bytes = capture(image, track, pass_faults, 977 * track + 331 * (pass % 4));
             }

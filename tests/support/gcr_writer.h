@@ -15,10 +15,14 @@ enum class gcr_fault {
     missing_sector,  // neither header nor data block is written
     missing_data_id, // the data block starts with 0x00 instead of 0x07
     foreign_id,      // the header carries another disk id
+    other_track,     // the header names the next track (its checksum right for it)
     duplicate,       // a second, faultless copy of header and data block follows
     no_syncs,        // the whole track: no sync anywhere
     no_data,         // the whole track: the file holds none (offset 0)
     over_the_end,    // the whole track: turned so that this sector's data block wraps
+    header_over_the_end, // ... so that this sector's header block wraps
+    data_at_the_start,   // ... so that this sector's data block starts at bit 0, its
+                         // sync at the circle's end
     sync_across_end, // the whole track: turned 4 bytes, its first sync over the end
     unaligned,       // the whole track: shifted by 3 bits, no sync on a byte boundary
     // NIB and NB2 only:
@@ -45,9 +49,10 @@ struct nib_options {
     bool empty_table = false;       // a very old file: no table, the entries implied
     bool track_named_twice = false; // a last entry, with data, naming track 1 again
     size_t cut = 0;                 // bytes cut off the end of the file
-    // NB2: faults of the first of the four passes at the track's density only; the
-    // second pass reads cleanly.
+    // NB2: faults of the first of the four passes at the track's density only, and of
+    // the three others (none: they read cleanly).
     std::vector<planted_fault> first_pass_faults;
+    std::vector<planted_fault> later_pass_faults;
 };
 
 // The NIB of `image` (a D64 of 35 to 42 tracks): the header "MNIB-1541-RAW" version 3,

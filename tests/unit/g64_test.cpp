@@ -96,9 +96,14 @@ TEST(g64, planted_faults_decode_to_the_codes_a_drive_reports) {
         {"missing sector", sample, {{fault::missing_sector, {21, 3}}}, {{{21, 3}, 2}}, 0},
         {"missing 0x07", sample, {{fault::missing_data_id, {34, 16}}}, {{{34, 16}, 4}}, 0},
         {"foreign id", sample, {{fault::foreign_id, {35, 0}}}, {{{35, 0}, 11}}, 0},
+        // A drive looks for the header of its own track: the sector is not found.
+        {"a header naming another track", sample, {{fault::other_track, {12, 5}}},
+         {{{12, 5}, 2}}, 0},
         {"no syncs", sample, {{fault::no_syncs, {5, 0}}}, whole_track(5, 3), 0},
         {"no data", sample, {{fault::no_data, {30, 0}}}, whole_track(30, 3), 0},
         {"over the end", sample, {{fault::over_the_end, {18, 1}}}, {}, 0},
+        {"a header over the end", sample, {{fault::header_over_the_end, {7, 3}}}, {}, 0},
+        {"a data block from bit 0", sample, {{fault::data_at_the_start, {9, 2}}}, {}, 0},
         // Track 35 (6250 bytes) ends 16 bits into the scan's last window: the sync
         // that ends at bit 8 must not be found twice.
         {"sync over the end", sample, {{fault::sync_across_end, {35, 0}}}, {}, 0},
@@ -222,6 +227,17 @@ TEST(nib, captures_decode_to_the_codes_a_drive_reports) {
              o.first_pass_faults = {{fault::data_checksum, {3, 4}}};
          }),
          {},
+         0,
+         0,
+         0},
+        {"nb2: every pass with one error, the first wins the tie",
+         {},
+         options([](nib_options& o) {
+             o.multi_pass = true;
+             o.first_pass_faults = {{fault::data_checksum, {3, 4}}};
+             o.later_pass_faults = {{fault::data_checksum, {3, 5}}};
+         }),
+         {{{3, 4}, 5}},
          0,
          0,
          0},

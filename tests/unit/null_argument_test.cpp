@@ -25,6 +25,8 @@ struct outputs {
     d64_format_info info;
     d64_bam_layout layout;
     d64_format_facts facts;
+    d64_container* container;
+    d64_gcr_decode_info decode;
     const char* text;
     bool found;
     int visits;
@@ -250,6 +252,26 @@ TEST(null_arguments, every_checked_pointer_gives_false_and_writes_nothing) {
          [&](outputs&, FILE*) { return d64_get_format_facts(D64_FORMAT_D64, nullptr); }},
         {"format_facts(no such format)",
          [&](outputs& o, FILE*) { return d64_get_format_facts(D64_FORMAT_COUNT, &o.facts); }},
+        {"open_container(out)",
+         [&](outputs&, FILE*) { return d64_open_container(nullptr, bytes, 4, "x.prg", nullptr); }},
+        {"open_container(file)",
+         [&](outputs& o, FILE*) {
+             return d64_open_container(&o.container, nullptr, 4, "x.prg", nullptr);
+         }},
+        {"open_container(nothing of its kind)",
+         [&](outputs& o, FILE*) { return d64_open_container(&o.container, bytes, 4, "x", nullptr); }},
+        {"container_problem_name(name)",
+         [&](outputs& o, FILE*) { return d64_container_problem_name(0, nullptr, &o.number); }},
+        {"container_problem_name(severity)",
+         [&](outputs& o, FILE*) { return d64_container_problem_name(0, &o.text, nullptr); }},
+        {"container_problem_name(no such problem)",
+         [&](outputs& o, FILE*) {
+             return d64_container_problem_name(D64_PROBLEM_COUNT, &o.text, &o.number);
+         }},
+        {"container_problem_name(-1)",
+         [&](outputs& o, FILE*) { return d64_container_problem_name(-1, &o.text, &o.number); }},
+        {"gcr_decode_info(a disk not decoded)",
+         [&](outputs& o, FILE*) { return d64_get_gcr_decode_info(disk, &o.decode); }},
     };
     for (const auto& row : calls) {
         SCOPED_TRACE(row.first);
