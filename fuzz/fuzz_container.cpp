@@ -1,7 +1,9 @@
 // Fuzz target: the readers of tapes, cartridges and loose files on any bytes, the
 // input's first byte choosing the name they are opened under. Besides the sanitizers'
 // checks it aborts when a file's data lies outside the input (but a TAP's, which the
-// container holds), when a file's size does not add up, or a chip lies outside.
+// container holds), when a file's size does not add up, when a chip lies outside, or
+// when the bytes a listing would hash (every file's data but those that share an
+// earlier one's, and every chip's) add up to more than the input.
 #include "trakvol.h"
 
 #include <cstdio>
@@ -15,6 +17,7 @@ struct bounds {
     const uint8_t* begin;
     const uint8_t* end;
     bool tape;
+    uint64_t hashed = 0;
 };
 
 [[noreturn]] void broken(const char* what) {
@@ -23,7 +26,8 @@ struct bounds {
 }
 
 bool check_file(const d64_container_file* file, void* context) {
-    const auto& in = *static_cast<const bounds*>(context);
+    auto& in = *static_cast<bounds*>(context);
+    in.hashed += file->data != nullptr && file->shares_data_of == 0 ? file->data_size : 0;
     if (file->data != nullptr && !in.tape &&
         (file->data < in.begin || file->data > in.end ||
          file->data_size > static_cast<uint64_t>(in.end - file->data))) {
@@ -40,10 +44,14 @@ bool check_file(const d64_container_file* file, void* context) {
 }
 
 bool check_chip(const d64_cartridge_chip* chip, void* context) {
-    const auto& in = *static_cast<const bounds*>(context);
+    auto& in = *static_cast<bounds*>(context);
+    if (chip->data == nullptr) {
+        return true; // a RAM chip's packet holds no data
+    }
     if (chip->data < in.begin || chip->size > static_cast<uint64_t>(in.end - chip->data)) {
         broken("a chip outside the input");
     }
+    in.hashed += chip->size;
     return true;
 }
 
@@ -62,6 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bounds in{data + 1, data + size, format == D64_CONTAINER_TAP};
     d64_foreach_container_file(container, check_file, &in);
     d64_foreach_cartridge_chip(container, check_chip, &in);
+    if (in.hashed > size) {
+        broken("more bytes to hash than the input holds");
+    }
     d64_close_container(container);
     return 0;
 }

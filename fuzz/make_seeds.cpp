@@ -192,13 +192,19 @@ std::vector<std::string> container_seeds() {
     tap_options tape;
     tape.faults = {{tap_fault::data_checksum_first, 1}};
     tape.turbo_pulses = 300;
+    std::string shared = container_write_t64({hello, world, world});
+    shared.replace(0x40 + 64 + 8, 4, shared.substr(0x40 + 8, 4));
     return {
         std::string(1, '\0') + container_write_t64({hello, world}),
         std::string(1, '\1') + container_write_tap({hello, world}, tape),
         std::string(1, '\2') + container_write_p00(hello),
         std::string(1, '\3') + container_write_prg(hello),
         std::string(1, '\4') +
-            container_write_crt("CART", 0, 0, 1, {{0, 0, 0x8000, std::vector<uint8_t>(64, 1)}})};
+            container_write_crt("CART", 0, 0, 1, {{0, 0, 0x8000, std::vector<uint8_t>(64, 1)}}),
+        // Entries that share their data; a RAM chip's packet without data.
+        std::string(1, '\0') + shared,
+        std::string(1, '\4') + container_write_crt("RAM", 0, 0, 1, {}) +
+            std::string("CHIP\0\0\0\x10\0\x01\0\0\xDE\0\x80\0", 16)};
 }
 
 bool write_all(const std::string& folder, const std::vector<std::vector<uint8_t>>& inputs) {

@@ -88,7 +88,7 @@ TEST_F(cli, long_options_mix_with_short_ones) {
         "   --help: Show this text\n"
         "   --version: Show the versions of floppeek, trakvol and Nettle\n";
     const std::string bad_jobs = "floppeek: --jobs needs a number from 1 to 256, not ";
-    const std::string version = std::string("floppeek 1.4.4 (trakvol 2.4.0)\nGNU Nettle ") +
+    const std::string version = std::string("floppeek 1.4.5 (trakvol 2.4.0)\nGNU Nettle ") +
                                 std::to_string(nettle_version_major()) + "." +
                                 std::to_string(nettle_version_minor()) + "\n";
     struct row {
