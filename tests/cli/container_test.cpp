@@ -232,7 +232,8 @@ TEST_F(cli, cartridge_type_names_are_cartconvs) {
 // read limit fails in one line wherever it is found; a name that says what was tried
 // says so when the file is none.
 TEST_F(cli, names_and_read_limits_in_every_mode) {
-    const std::string big = container_write_prg({"BIG", 0x0801, std::vector<uint8_t>(1 << 20, 1)});
+    const std::string big =
+        container_write_prg({"BIG", 0x0801, std::vector<uint8_t>(1 << 20, 1), 0x82, {}});
     save_bytes(big, "big.prg");
     save_bytes(archive_pack(archive_kind::zip_deflated, {{"big.prg", big}}), "big.zip");
     save_bytes(archive_pack(archive_kind::gz, {{"h.PRG", container_write_prg(k_program)}}),
@@ -247,10 +248,11 @@ TEST_F(cli, names_and_read_limits_in_every_mode) {
     const row rows[] = {
         {{"big.prg"}, too_large, 1},
         {{"--recursive", "big.zip"}, too_large + ": \"big.prg\"", 1},
-        {{"--json", "--recursive", "."}, too_large + ": \"big.prg\"\n" + too_large +
-                                             ": \"big.zip/big.prg\"\n"
-                                             "Input file not recognized as a supported PRG "
-                                             "file: \"one.prg\"",
+        {{"--json", "--recursive", "."},
+         too_large + ": \"big.prg\"\n" + too_large +
+             ": \"big.zip/big.prg\"\n"
+             "Input file not recognized as a supported PRG "
+             "file: \"one.prg\"",
          3},
         {{"one.prg"}, "Input file not recognized as a supported PRG file", 1},
         {{"--recursive", "missing"}, "Cannot open input file or folder: \"missing\"", 1},
