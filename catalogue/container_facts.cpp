@@ -173,6 +173,13 @@ container_facts inspect_container(const d64_container* container, const image_di
         }
     }
     problems_of(facts.info.problems, 0, facts);
+    // Room for every file (or chip) at once: no doubling on the way to 65,536.
+    const auto count = static_cast<std::size_t>(std::max(0, facts.info.file_count));
+    if (facts.format == D64_CONTAINER_CRT) {
+        facts.chips.reserve(count);
+    } else {
+        facts.files.reserve(count);
+    }
     gathering files{facts, set, with_md5};
     d64_foreach_container_file(container, gather_file, &files);
     d64_foreach_cartridge_chip(container, gather_chip, &files);

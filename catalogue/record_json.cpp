@@ -32,9 +32,33 @@ std::string dump(const json& value, json::error_handler_t invalid) {
     return value.dump(-1, ' ', false, invalid);
 }
 
+// The members of an object's dump from `from` on, up to the value of the member
+// `until` (or to the end, closing brace included), each after a comma but the first
+// of the object.
+std::string dump_members(const json& object, const char* from, const char* until) {
+    std::string text = from == nullptr ? "{" : "";
+    bool started = from == nullptr;
+    for (auto item = object.begin(); item != object.end(); ++item) {
+        if (!started) {
+            started = item.key() == from;
+            continue;
+        }
+        text += text == "{" ? "\"" : ",\"";
+        text += item.key() + "\":";
+        if (until != nullptr && item.key() == until) {
+            return text;
+        }
+        text += dump(item.value(), json::error_handler_t::replace);
+    }
+    return text + "}";
+}
+
 // JSON escapes U+0000-001F but writes U+0080-009F as they are; a reader that splits
 // at Unicode line breaks would cut a record at U+0085. They become \u escapes too.
 std::string escape_c1(std::string line) {
+    if (line.find('\xC2') == std::string::npos) {
+        return line; // nothing to escape: no copy of a record that may be megabytes
+    }
     std::string escaped;
     escaped.reserve(line.size());
     static const char digits[] = "0123456789abcdef";
@@ -420,23 +444,11 @@ std::string container_record_line(const origin& where, const container_facts& fa
     case D64_CONTAINER_PRG:
         break;
     }
-    if (facts.format == D64_CONTAINER_CRT) {
-        json chips = json::array();
-        for (const chip_facts& chip : facts.chips) {
-            chips.push_back({{"type", chip.type},
-                             {"bank", chip.bank},
-                             {"load_address", chip.load_address},
-                             {"size", chip.size},
-                             {"md5", chip.md5 ? json(hex(*chip.md5)) : json(nullptr)}});
-        }
-        record["chips"] = std::move(chips);
-    } else {
-        json files = json::array();
-        for (const container_file_facts& file : facts.files) {
-            files.push_back(container_file_json(file, facts.extracting));
-        }
-        record["files"] = std::move(files);
-    }
+    // The one array that grows with the file is written element by element: as a
+    // whole tree of values, a cartridge's 65,536 chips would take a hundred times
+    // the cartridge's size.
+    const char* array = facts.format == D64_CONTAINER_CRT ? "chips" : "files";
+    record[array] = nullptr; // its place among the members
     if (matches != nullptr) {
         record["matches"] = *matches;
     }
@@ -460,7 +472,26 @@ std::string container_record_line(const origin& where, const container_facts& fa
     if (facts.dat) {
         record["dat"] = dat_json(*facts.dat);
     }
-    return escape_c1(dump(record, json::error_handler_t::replace)) + "\n";
+    std::string line = dump_members(record, nullptr, array) + "[";
+    const auto append = [&line](const json& element) {
+        line += line.back() == '[' ? "" : ",";
+        line += dump(element, json::error_handler_t::replace);
+    };
+    if (facts.format == D64_CONTAINER_CRT) {
+        for (const chip_facts& chip : facts.chips) {
+            append({{"type", chip.type},
+                    {"bank", chip.bank},
+                    {"load_address", chip.load_address},
+                    {"size", chip.size},
+                    {"md5", chip.md5 ? json(hex(*chip.md5)) : json(nullptr)}});
+        }
+    } else {
+        for (const container_file_facts& file : facts.files) {
+            append(container_file_json(file, facts.extracting));
+        }
+    }
+    line += "]" + dump_members(record, array, nullptr) + "\n";
+    return escape_c1(std::move(line));
 }
 
 std::string missing_line(const std::string& dat, const std::string& game, const std::string& rom) {
