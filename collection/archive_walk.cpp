@@ -110,7 +110,7 @@ bool read_member(archive* reader, archive_entry* entry, item& image) {
     if (image.bytes.size() > limit) {
         // The rest is not read: a member's size, when its archive tells it, says how much.
         image.bytes = {};
-        image.error = too_large(image.path, entry != nullptr && claimed > limit
+        image.error = too_large_by_name(image.path, entry != nullptr && claimed > limit
                                                 ? std::optional<std::uint64_t>(claimed)
                                                 : std::nullopt);
     }

@@ -27,11 +27,16 @@ namespace collection {
 // Nothing is read beyond one byte more, whatever a file or member claims or unpacks to.
 std::size_t image_size_limit(std::string_view name);
 // too_large() :
-//   The message for an image whose name's limit its bytes pass: "Input file too large
-//   for a PRG: 2097152 bytes: "<path>"", the format as its name says it ("a disk
-//   image" for the sector images), the size when it is known, else "more than"
-//   the limit.
-std::string too_large(std::string_view path, std::optional<std::uint64_t> size);
+//   The line for an image past its read limit: "Input file too large for a PRG:
+//   2097152 bytes", `format` the name the library gives the format ("prg", shown
+//   upper-case) or words ("disk image", as they are), `bytes` its size or "more
+//   than N bytes".
+std::string too_large(std::string_view format, const std::string& bytes);
+// too_large_by_name() :
+//   The same for a file or member of the walk, its format as its name says it ("a disk
+//   image" for the sector images), its size when known, else "more than" the
+//   limit; its path after it: `: "<path>"`.
+std::string too_large_by_name(std::string_view path, std::optional<std::uint64_t> size);
 // Archives inside archives are opened this many levels deep (an archive in a
 // folder is level 1).
 inline constexpr int k_max_archive_depth = 4;

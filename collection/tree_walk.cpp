@@ -123,8 +123,9 @@ void read_image_file(const std::string& fs_path, item& image) {
     } else if (image.bytes.size() > limit) {
         // A file cut at its limit would be listed and hashed as what it is not.
         image.bytes = {};
-        image.error = too_large(image.path, std::max<std::uint64_t>(
-                                                static_cast<std::uint64_t>(status.st_size), limit + 1));
+        image.error = too_large_by_name(
+            image.path,
+            std::max<std::uint64_t>(static_cast<std::uint64_t>(status.st_size), limit + 1));
     }
 }
 
@@ -193,7 +194,16 @@ std::size_t image_size_limit(std::string_view name) {
                : largest;
 }
 
-std::string too_large(std::string_view path, std::optional<std::uint64_t> size) {
+std::string too_large(std::string_view format, const std::string& bytes) {
+    std::string what(format);
+    if (what.find(' ') == std::string::npos) { // a format's name, not words
+        std::transform(what.begin(), what.end(), what.begin(),
+                       [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
+    }
+    return "Input file too large for a " + what + ": " + bytes;
+}
+
+std::string too_large_by_name(std::string_view path, std::optional<std::uint64_t> size) {
     const std::string_view name = without_stream_suffix(path);
     d64_container_facts container{};
     const d64_format_facts* format = format_of_name(name);
@@ -203,13 +213,10 @@ std::string too_large(std::string_view path, std::optional<std::uint64_t> size) 
     } else if (format != nullptr && format->largest_image == 0) {
         what = format->name; // a raw track dump, with its own limit
     }
-    if (what != "disk image") {
-        std::transform(what.begin(), what.end(), what.begin(),
-                       [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
-    }
-    const std::string bytes = size ? std::to_string(*size) + " bytes"
-                                   : "more than " + std::to_string(image_size_limit(path)) + " bytes";
-    return "Input file too large for a " + what + ": " + bytes + ": \"" + std::string(path) + "\"";
+    const std::string bytes =
+        size ? std::to_string(*size) + " bytes"
+             : "more than " + std::to_string(image_size_limit(path)) + " bytes";
+    return too_large(what, bytes) + ": \"" + std::string(path) + "\"";
 }
 
 bool may_be_bare_stream(std::string_view name) {
@@ -230,9 +237,10 @@ std::size_t control_length(std::string_view text, std::size_t at) {
     // U+2066-2069.
     const bool c1 = byte == 0xC2 && next >= 0x80 && next <= 0x9F;
     const bool arabic_mark = byte == 0xD8 && next == 0x9C;
-    const bool bidi = byte == 0xE2 && ((next == 0x80 && (third == 0x8E || third == 0x8F ||
-                                                         (third >= 0xAA && third <= 0xAE))) ||
-                                       (next == 0x81 && third >= 0xA6 && third <= 0xA9));
+    const bool bidi =
+        byte == 0xE2 &&
+        ((next == 0x80 && (third == 0x8E || third == 0x8F || (third >= 0xAA && third <= 0xAE))) ||
+         (next == 0x81 && third >= 0xA6 && third <= 0xA9));
     return byte < 0x20 || byte == 0x7F ? 1 : c1 || arabic_mark ? 2 : bidi ? 3 : 0;
 }
 

@@ -36,7 +36,7 @@ std::string upper(std::string text) {
 }
 
 std::string too_large(const char* format, std::size_t size) {
-    return "Input file too large for a " + upper(format) + ": " + std::to_string(size) + " bytes";
+    return collection::too_large(format, std::to_string(size) + " bytes");
 }
 
 // Why a container is not reported, or "": longer than its format is read, or more
